@@ -1,0 +1,29 @@
+# make        builds the programs into build/bin/
+# make run    installs what is missing, builds, starts kalidor on the example
+# make test   installs what is missing, builds, runs every test
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PROGRAMS = kalidor sexadec lapsor tempconv
+
+.PHONY: all deps configure programs run test bench clean
+
+all: programs
+
+deps:
+	@sh scripts/install-deps.sh
+
+configure:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+
+programs: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
+
+run: deps programs
+	@sh scripts/run-example.sh $(BUILD)
+
+test: deps configure
+	@cmake --build $(BUILD) -j $(JOBS)
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD)

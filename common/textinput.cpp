@@ -1,0 +1,147 @@
+#include "textinput.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "numparse.h"
+#include "runerror.h"
+
+TextInput StandardInput = [] {
+    TextInput in;
+    in.fd = 0;
+    return in;
+}();
+
+namespace {
+
+bool FillBuffer(TextInput &in)
+{
+    if (in.atEnd || in.fd < 0)
+        return false;
+    for (;;) {
+        const ssize_t got = read(in.fd, in.buffer, sizeof in.buffer);
+        if (got > 0) {
+            in.position = 0;
+            in.length = static_cast<std::size_t>(got);
+            return true;
+        }
+        if (got == 0) {
+            in.atEnd = true;
+            return false;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EBADF)
+            RunError(RunErrorFileNotOpen);
+        RunErrorFromErrno(errno);
+    }
+}
+
+bool IsSeparator(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string ReadNumberText(TextInput &in)
+{
+    int c = PeekByte(in);
+    while (c >= 0 && IsSeparator(c)) {
+        GetByte(in);
+        c = PeekByte(in);
+    }
+    if (c < 0)
+        RunError(RunErrorInvalidNumber);
+    std::string text;
+    while (c >= 0 && !IsSeparator(c)) {
+        if (text.size() < 255)
+            text.push_back(static_cast<char>(c));
+        else
+            text = "?"; // longer than any number: surely rejected
+        GetByte(in);
+        c = PeekByte(in);
+    }
+    return text;
+}
+
+} // namespace
+
+bool OpenTextInput(TextInput &in, const char *path)
+{
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    in.fd = fd;
+    in.position = in.length = 0;
+    in.atEnd = false;
+    return true;
+}
+
+void CloseTextInput(TextInput &in)
+{
+    if (in.fd < 0)
+        RunError(RunErrorFileNotOpen);
+    const int fd = in.fd;
+    in.fd = -1;
+    in.position = in.length = 0;
+    in.atEnd = false;
+    if (close(fd) != 0)
+        RunErrorFromErrno(errno);
+}
+
+int PeekByte(TextInput &in)
+{
+    if (in.position >= in.length && !FillBuffer(in))
+        return -1;
+    return in.buffer[in.position];
+}
+
+int GetByte(TextInput &in)
+{
+    const int c = PeekByte(in);
+    if (c >= 0)
+        ++in.position;
+    return c;
+}
+
+bool AtEndOfInput(TextInput &in) { return PeekByte(in) < 0; }
+
+bool HasBufferedByte(const TextInput &in) { return in.position < in.length; }
+
+double ReadReal(TextInput &in)
+{
+    const RealParse parsed = ParseReal(ReadNumberText(in));
+    if (parsed.position != 0)
+        RunError(RunErrorInvalidNumber);
+    return parsed.value;
+}
+
+int32_t ReadInteger(TextInput &in)
+{
+    const IntParse parsed = ParseInt(ReadNumberText(in));
+    if (parsed.position != 0)
+        RunError(RunErrorInvalidNumber);
+    return parsed.value;
+}
+
+void SkipLine(TextInput &in)
+{
+    int c;
+    do
+        c = GetByte(in);
+    while (c >= 0 && c != '\n');
+}
+
+std::string ReadLine(TextInput &in, std::size_t maxLength)
+{
+    std::string line;
+    std::size_t total = 0;
+    int c, last = -1;
+    while ((c = GetByte(in)) >= 0 && c != '\n') {
+        if (line.size() < maxLength)
+            line.push_back(static_cast<char>(c));
+        ++total;
+        last = c;
+    }
+    // A carriage return before the line feed belongs to the line end.
+    if (last == '\r' && total <= maxLength)
+        line.pop_back();
+    return line;
+}

@@ -1,0 +1,18 @@
+# The report of a run-time error: its first line, the address lines, the
+# empty line, the exit hooks, and the exit status equal to the code.
+execute_process(COMMAND ${PROBE} 106 OUTPUT_VARIABLE out RESULT_VARIABLE status)
+if(NOT status EQUAL 106)
+  message(FATAL_ERROR "exit status ${status}, expected 106")
+endif()
+if(NOT out MATCHES "^Runtime error 106 at 0x[0-9A-F][0-9A-F][0-9A-F][0-9A-F][0-9A-F][0-9A-F][0-9A-F][0-9A-F]\n(  0x[0-9A-F][0-9A-F][0-9A-F][0-9A-F][0-9A-F][0-9A-F][0-9A-F][0-9A-F]\n)+\nhook\n$")
+  message(FATAL_ERROR "unexpected report:\n${out}")
+endif()
+string(REGEX MATCH "at 0x([0-9A-F]+)" place "${out}")
+execute_process(COMMAND addr2line -e ${PROBE} ${CMAKE_MATCH_1} OUTPUT_VARIABLE line)
+if(NOT line MATCHES "runerror_probe.cpp")
+  message(FATAL_ERROR "addr2line gives '${line}' for the place of the error")
+endif()
+execute_process(COMMAND ${PROBE} OUTPUT_VARIABLE out RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT out STREQUAL "hook\n")
+  message(FATAL_ERROR "normal end: status ${status}, output '${out}'")
+endif()

@@ -1,0 +1,90 @@
+#include <cmath>
+#include <gtest/gtest.h>
+
+#include "numformat.h"
+#include "text.h"
+
+TEST(FixedText, RoundsHalvesAwayFromZeroAndNeverCuts)
+{
+    const struct {
+        double x;
+        int width, decimals;
+        const char *text;
+    } cases[] = {
+        {1.5, 8, 5, " 1.50000"},
+        {0.025, 8, 5, " 0.02500"},
+        {-0.5, 8, 5, "-0.50000"},
+        {0.125, 0, 2, "0.13"},     // exact half goes away from zero
+        {-0.125, 0, 2, "-0.13"},
+        {2.675, 0, 2, "2.67"},     // the double lies below the half
+        {0.5, 0, 0, "1"},
+        {-2.5, 0, 0, "-3"},
+        {9.995, 0, 2, "9.99"},
+        {9.9951, 0, 2, "10.00"},
+        {99.5, 3, 0, "100"},
+        {123456.789, 4, 1, "123456.8"}, // longer than the width: not cut
+        {0.0, 6, 2, "  0.00"},
+        {-0.001, 6, 2, " -0.00"},
+        {1e20, 0, 0, "100000000000000000000"},
+        {100, 6, 2, "100.00"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FixedText(c.x, c.width, c.decimals), c.text) << c.x;
+}
+
+TEST(FixedText, NonFiniteValuesAreShortTexts)
+{
+    EXPECT_EQ(FixedText(INFINITY, 6, 2), "   Inf");
+    EXPECT_EQ(FixedText(-INFINITY, 0, 2), "-Inf");
+    EXPECT_EQ(FixedText(NAN, 0, 2), "NaN");
+}
+
+TEST(RealFieldText, ExtremeMagnitudesUseScientificForm)
+{
+    EXPECT_EQ(RealFieldText(1e36, 8, 5), " 1.000000000000000E+036");
+    EXPECT_EQ(RealFieldText(-1e-40, 8, 5), "-9.999999999999999E-041"); // the double lies below 1e-40
+    EXPECT_EQ(RealFieldText(1e35, 0, 0), FixedText(1e35, 0, 0)); // the bound itself stays fixed
+    EXPECT_EQ(RealFieldText(0.0, 8, 5), " 0.00000");
+}
+
+TEST(ScientificText, TwentyThreeCharacters)
+{
+    const struct {
+        double x;
+        const char *text;
+    } cases[] = {
+        {0.0, " 0.000000000000000E+000"},
+        {2.5, " 2.500000000000000E+000"},
+        {0.125, " 1.250000000000000E-001"},
+        {-1234.5, "-1.234500000000000E+003"},
+        {1e-300, " 1.000000000000000E-300"},
+        {1.7976931348623157e308, " 1.797693134862316E+308"},
+        {0.1, " 1.000000000000000E-001"},
+        {2.0 / 3.0, " 6.666666666666666E-001"}, // 0.66666666666666663,
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ScientificText(c.x), c.text) << c.x;
+}
+
+TEST(IntegerText, RightAlignedNeverCut)
+{
+    EXPECT_EQ(IntegerText(7, 3), "  7");
+    EXPECT_EQ(IntegerText(-7, 1), "-7");
+    EXPECT_EQ(IntegerText(12345, 2), "12345");
+    EXPECT_EQ(IntegerText(0, 0), "0");
+}
+
+TEST(Copy, SubstringRule)
+{
+    const struct {
+        const char *text;
+        long start, count;
+        const char *result;
+    } cases[] = {
+        {"beta.dat", 1, 4, "beta"}, {"beta.dat", 5, 99, ".dat"}, {"beta", 0, 2, "be"}, {"beta", -3, 2, "be"},
+        {"beta", 5, 1, ""},         {"beta", 2, -1, ""},         {"", 1, 3, ""},       {"beta", 4, 1, "a"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Copy(c.text, c.start, c.count), c.result) << c.text << ' ' << c.start << ' ' << c.count;
+    EXPECT_EQ(CutText(std::string(300, 'x')).size(), 255u);
+}

@@ -1,0 +1,63 @@
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
+
+#include "textinput.h"
+
+namespace {
+
+// Writes the content to a temporary file and opens it as text input.
+void OpenWith(TextInput &in, const std::string &content)
+{
+    char name[] = "/tmp/textinput_testXXXXXX";
+    const int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    close(fd);
+    ASSERT_TRUE(OpenTextInput(in, name));
+    unlink(name);
+}
+
+} // namespace
+
+TEST(TextInput, NumbersAcrossLinesAndRestOfLineSkipped)
+{
+    TextInput in;
+    OpenWith(in, "\n\n  900812  23.56  12.67 junk\r\n\t-3e1 7\n");
+    EXPECT_DOUBLE_EQ(ReadReal(in), 900812);
+    EXPECT_DOUBLE_EQ(ReadReal(in), 23.56);
+    EXPECT_DOUBLE_EQ(ReadReal(in), 12.67);
+    SkipLine(in);
+    EXPECT_FALSE(AtEndOfInput(in));
+    EXPECT_DOUBLE_EQ(ReadReal(in), -30);
+    EXPECT_EQ(ReadInteger(in), 7);
+    SkipLine(in);
+    EXPECT_TRUE(AtEndOfInput(in));
+    CloseTextInput(in);
+}
+
+TEST(TextInput, BadNumberOrEndStopsWithError106)
+{
+    const char *contents[] = {"12,67\n", "abc", "   \n\n", "", "1.5 x", "<12"};
+    for (const char *content : contents) {
+        TextInput in;
+        OpenWith(in, content);
+        EXPECT_EXIT({ ReadReal(in); ReadReal(in); }, ::testing::ExitedWithCode(106), "") << content;
+    }
+    TextInput in;
+    OpenWith(in, "1.5\n");
+    EXPECT_EXIT(ReadInteger(in), ::testing::ExitedWithCode(106), "");
+}
+
+TEST(TextInput, LinesWithoutLineEndAndCutAtTheLimit)
+{
+    TextInput in;
+    OpenWith(in, "a\r\n\nabcdef\nlast");
+    EXPECT_EQ(ReadLine(in), "a");
+    EXPECT_EQ(ReadLine(in), "");
+    EXPECT_EQ(ReadLine(in, 3), "abc");
+    EXPECT_EQ(ReadLine(in), "last");
+    EXPECT_TRUE(AtEndOfInput(in));
+    EXPECT_EQ(ReadLine(in), "");
+}
