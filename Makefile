@@ -1,11 +1,13 @@
 # make        builds the programs into build/bin/
 # make run    installs what is missing, builds, starts kalidor on the example
 # make test   installs what is missing, builds, runs every test
+# make install installs programs and manual pages (PREFIX, DESTDIR)
 BUILD ?= build
+PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PROGRAMS = kalidor sexadec lapsor tempconv
 
-.PHONY: all deps configure programs run test bench clean
+.PHONY: all deps configure programs run test bench install clean
 
 all: programs
 
@@ -24,6 +26,10 @@ run: deps programs
 test: deps configure
 	@cmake --build $(BUILD) -j $(JOBS)
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+install: programs
+	@cmake --build $(BUILD) -j $(JOBS) --target bandpng
+	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD)
