@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include "numparse.h"
@@ -104,6 +105,24 @@ int GetByte(TextInput &in)
 bool AtEndOfInput(TextInput &in) { return PeekByte(in) < 0; }
 
 bool HasBufferedByte(const TextInput &in) { return in.position < in.length; }
+
+bool InputByteWaiting(TextInput &in)
+{
+    if (HasBufferedByte(in))
+        return true;
+    if (in.atEnd || in.fd < 0)
+        return false;
+    struct pollfd watch = {in.fd, POLLIN, 0};
+    int ready;
+    do
+        ready = poll(&watch, 1, 0);
+    while (ready < 0 && errno == EINTR);
+    // A hang-up or error is readable too: the read then tells the end or
+    // the failure.
+    if (ready <= 0)
+        return false;
+    return FillBuffer(in);
+}
 
 double ReadReal(TextInput &in)
 {

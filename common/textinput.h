@@ -31,6 +31,12 @@ int GetByte(TextInput &in);
 bool AtEndOfInput(TextInput &in);
 // True when a byte is in the buffer already (no system call).
 bool HasBufferedByte(const TextInput &in);
+// True when a byte can be taken without waiting: one is in the buffer, or
+// the descriptor is readable at once and a read brings at least one byte
+// into the buffer (nothing is taken).  A read that finds the end of the
+// input marks the end and gives false.  A failed read stops with the
+// run-time error of the failure.
+bool InputByteWaiting(TextInput &in);
 
 // Skips blanks, tabs, carriage returns and line ends (across lines), then
 // reads the number's text up to the next blank, tab, carriage return or line

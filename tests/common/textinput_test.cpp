@@ -61,3 +61,21 @@ TEST(TextInput, LinesWithoutLineEndAndCutAtTheLimit)
     EXPECT_TRUE(AtEndOfInput(in));
     EXPECT_EQ(ReadLine(in), "");
 }
+
+TEST(TextInput, ByteWaitingLooksWithoutTaking)
+{
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    TextInput in;
+    in.fd = ends[0];
+    EXPECT_FALSE(InputByteWaiting(in)); // empty pipe: answers at once
+    ASSERT_EQ(write(ends[1], "ab\n", 3), 3);
+    EXPECT_TRUE(InputByteWaiting(in));
+    EXPECT_TRUE(InputByteWaiting(in)); // asking twice takes nothing
+    EXPECT_EQ(ReadLine(in), "ab");
+    EXPECT_FALSE(InputByteWaiting(in));
+    close(ends[1]);
+    EXPECT_FALSE(InputByteWaiting(in)); // the end is no byte
+    EXPECT_TRUE(AtEndOfInput(in));
+    close(ends[0]);
+}
