@@ -61,6 +61,18 @@ bool DrmDeviceUsable()
     return false;
 }
 
+// The desktop video drivers worth trying: only those whose display is
+// named, so that a missing one is not tried (and does not complain).
+std::string DesktopDrivers()
+{
+    std::string drivers;
+    if (EnvironmentSet("DISPLAY"))
+        drivers = "x11";
+    if (EnvironmentSet("WAYLAND_DISPLAY"))
+        drivers += drivers.empty() ? "wayland" : ",wayland";
+    return drivers;
+}
+
 int WindowScale()
 {
     SDL_Rect usable;
@@ -195,7 +207,7 @@ bool OpenDisplay(int kind)
     // an SDL quit event.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, kind == DisplayConsole ? "kmsdrm" : "x11,wayland");
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, kind == DisplayConsole ? "kmsdrm" : DesktopDrivers().c_str());
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return false;
     display.videoStarted = true;

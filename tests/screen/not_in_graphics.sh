@@ -36,6 +36,10 @@ for op in cleardevice setcolor setbkcolor line putpixel getpixel circle outtextx
     # No display anywhere and standard output no terminal: off-screen.
     check 0 "GraphResult 0${nl}survived$nl" "" KALIDOR_DISPLAY= "$probe" open "$op"
 done
+# A desktop named but out of reach: forced, the window fails; guessed, the
+# screen is drawn off-screen without a word.
+check 1 "GraphResult -2$nl" "$message$nl" DISPLAY=:9731 KALIDOR_DISPLAY=window "$probe" open line
+check 0 "GraphResult 0${nl}survived$nl" "" DISPLAY=:9731 "$probe" open line
 # Opening alone ends nothing.
 check 0 "GraphResult -2${nl}survived$nl" "" KALIDOR_DISPLAY=window "$probe" open none
 
