@@ -105,4 +105,8 @@ void WritePrinterDump(void (*writeByte)(unsigned char))
     }
 }
 
-long DumpSize() { return static_cast<long>(GetMaxX() + 1 + BandHeaderSize + 1) * ((GetMaxY() + 1) / BandRows) + BandTrailerSize; }
+long DumpSize()
+{
+    const long recordSize = GetMaxX() + 1 + BandHeaderSize + 1;
+    return recordSize * BandCount() + BandTrailerSize;
+}
