@@ -78,7 +78,7 @@ TEST_F(ScreenTest, OpenedScreenIsBlackWithItsSizeAndDefaults)
 TEST_F(ScreenTest, DetectionWritesBackWhatReopensTheSameMode)
 {
     int driver = DetectDriver, mode = 0;
-    InitGraph(driver, mode, "c:\\s\\tp\\bgi");
+    InitGraph(driver, mode, "no/such/font/path");
     ASSERT_EQ(GraphResult(), GraphOk);
     EXPECT_EQ(driver, VgaDriver);
     EXPECT_EQ(mode, VgaHighMode);
