@@ -41,19 +41,13 @@ bool IncrementDigits(std::string &digits)
 
 } // namespace
 
-std::string FixedText(double x, int width, int decimals)
+namespace {
+
+// Rounds the exact decimal expansion of |x| (digits, a point and enough
+// fractional digits) at 'decimals' places, halves away from zero, and
+// right-aligns it with its sign in 'width' characters.
+std::string RoundedExpansion(const char *exact, bool negative, int width, int decimals)
 {
-    if (!std::isfinite(x))
-        return PadLeft(NonFiniteText(x), width);
-    if (decimals < 0)
-        decimals = 0;
-    if (decimals > 1000)
-        decimals = 1000;
-    // The exact decimal expansion of a double has at most 1074 fractional
-    // digits; glibc prints it exactly, so the digit after the last kept one
-    // decides the rounding (5 or more rounds away from zero).
-    static char exact[1500];
-    std::snprintf(exact, sizeof exact, "%.1080f", std::fabs(x));
     const char *point = std::strchr(exact, '.');
     std::string kept(exact, static_cast<std::size_t>(point - exact) + 1 + static_cast<std::size_t>(decimals));
     if (decimals == 0)
@@ -62,9 +56,40 @@ std::string FixedText(double x, int width, int decimals)
     if (next >= '5' && IncrementDigits(kept))
         kept.insert(kept.begin(), '1');
     // A negative value keeps its sign even when it rounds to zero.
-    if (x < 0)
+    if (negative)
         kept.insert(kept.begin(), '-');
     return PadLeft(kept, width);
+}
+
+int LimitDecimals(int decimals) { return decimals < 0 ? 0 : decimals > 1000 ? 1000 : decimals; }
+
+bool NeedsScientific(long double magnitude) { return magnitude > 1e35L || (magnitude != 0 && magnitude < 1e-35L); }
+
+} // namespace
+
+std::string FixedText(double x, int width, int decimals)
+{
+    if (!std::isfinite(x))
+        return PadLeft(NonFiniteText(x), width);
+    decimals = LimitDecimals(decimals);
+    // The exact decimal expansion of a double has at most 1074 fractional
+    // digits; glibc prints it exactly, so the digit after the last kept one
+    // decides the rounding (5 or more rounds away from zero).
+    static char exact[1500];
+    std::snprintf(exact, sizeof exact, "%.1080f", std::fabs(x));
+    return RoundedExpansion(exact, x < 0, width, decimals);
+}
+
+std::string ExtendedFieldText(long double x, int width, int decimals)
+{
+    if (!std::isfinite(x) || NeedsScientific(std::fabs(x)))
+        return RealFieldText(static_cast<double>(x), width, decimals);
+    decimals = LimitDecimals(decimals);
+    // Between 1e-35 and 1e35 the exact expansion of a 64-bit mantissa has
+    // at most 36 integer and 180 fractional digits.
+    static char exact[1200];
+    std::snprintf(exact, sizeof exact, "%.1080Lf", std::fabs(x));
+    return RoundedExpansion(exact, x < 0, width, decimals);
 }
 
 std::string RealFieldText(double x, int width, int decimals)

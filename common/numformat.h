@@ -14,6 +14,11 @@ std::string FixedText(double x, int width, int decimals);
 // how the converters and the number-parameter library write reals.
 std::string RealFieldText(double x, int width, int decimals);
 
+// As RealFieldText for a value kept in extended precision: the fixed form is
+// rounded from the extended value itself, not from a double (the scientific
+// form shows the value rounded to a double).
+std::string ExtendedFieldText(long double x, int width, int decimals);
+
 // The 23-character scientific form: a blank or '-', one digit, '.', 15
 // digits, 'E', the exponent's sign and three digits; the digits are those of
 // x rounded to 16 significant digits.  Zero is " 0.000000000000000E+000".

@@ -24,7 +24,9 @@ const char UsageText[] = "lapsor  dd:hh:mm  [dd:hh:mm  [<width> [unit]]]\r\n"
 const int TimeFieldCount = 4;
 double TimeFields[TimeFieldCount] = {0, 0, 0, 0};
 
-std::string DaysText(double days) { return RealFieldText(days, 8, 5); }
+// Days with 5 decimals in 8 characters; differences and ratios are written
+// from their extended-precision values.
+std::string DaysText(long double days) { return ExtendedFieldText(days, 8, 5); }
 
 [[noreturn]] void StopWithUsage()
 {
@@ -90,7 +92,8 @@ int main(int argc, char **argv)
 
     const double end = ReadTime(argv[2]);
     WriteText(" d (start)\r\n" + DaysText(end) + " d (end)\n");
-    WriteText(DaysText(end - start) + " d (time)\n");
+    const long double interval = static_cast<long double>(end) - start;
+    WriteText(DaysText(interval) + " d (time)\n");
     if (parameterCount < 3)
         return 0;
 
@@ -102,7 +105,6 @@ int main(int argc, char **argv)
             width = width / 24;
     }
     if (width != 0)
-        WriteText(DaysText(static_cast<double>((static_cast<long double>(end) - start) / width)) + " " + unit +
-                  " (ratio)\n");
+        WriteText(DaysText(interval / width) + " " + unit + " (ratio)\n");
     return 0;
 }

@@ -12,11 +12,12 @@ namespace {
 
 const char UsageLine[] = "degrees:minutes:seconds to degrees (or h:min:s -> hours): babylonian to decadic\n";
 
-// "value, and *15 =value*15" with the product formed in extended precision.
+// "value, and *15 =value*15"; the product is formed and written in
+// extended precision, so its last decimal is rounded from the exact product.
 std::string ResultLine(double value)
 {
     const long double product = value * 15.0L;
-    return RealFieldText(value, 8, 4) + ", and *15 =" + RealFieldText(static_cast<double>(product), 9, 4) + "\n";
+    return RealFieldText(value, 8, 4) + ", and *15 =" + ExtendedFieldText(product, 9, 4) + "\n";
 }
 
 } // namespace

@@ -47,6 +47,17 @@ TEST(RealFieldText, ExtremeMagnitudesUseScientificForm)
     EXPECT_EQ(RealFieldText(0.0, 8, 5), " 0.00000");
 }
 
+TEST(ExtendedFieldText, RoundsTheExtendedValueItself)
+{
+    const long double product = 0.00003 * 15.0L; // just above 0.00045, as a double just below
+    EXPECT_EQ(ExtendedFieldText(product, 9, 4), "   0.0005");
+    EXPECT_EQ(RealFieldText(static_cast<double>(product), 9, 4), "   0.0004");
+    EXPECT_EQ(ExtendedFieldText(1.5L, 8, 5), " 1.50000");
+    EXPECT_EQ(ExtendedFieldText(-0.125L, 0, 2), "-0.13");
+    EXPECT_EQ(ExtendedFieldText(99.5L, 0, 0), "100");
+    EXPECT_EQ(ExtendedFieldText(1e36L, 8, 5), " 1.000000000000000E+036");
+}
+
 TEST(ScientificText, TwentyThreeCharacters)
 {
     const struct {

@@ -105,6 +105,8 @@ TEST(Lapsor, TimesIntervalsAndRatios)
          " 0.00000 d (start)\r\n 2.00000 d (end)\n 2.00000 d (time)\n 4.00000 h (ratio)\n"},
         {{"0", "2", "1", "days"},
          " 0.00000 d (start)\r\n 2.00000 d (end)\n 2.00000 d (time)\n 2.00000 d (ratio)\n"},
+        {{"0", "0.00003", "0.00002"},
+         " 0.00000 d (start)\r\n 0.00003 d (end)\n 0.00003 d (time)\n 1.50000  (ratio)\n"},
         {{"0", "2", "0"}, " 0.00000 d (start)\r\n 2.00000 d (end)\n 2.00000 d (time)\n"},
         {{"0", "2", "x"}, " 0.00000 d (start)\r\n 2.00000 d (end)\n 2.00000 d (time)\n"},
         {{"0", "2", "1", ""}, " 0.00000 d (start)\r\n 2.00000 d (end)\n 2.00000 d (time)\n 2.00000  (ratio)\n"},
@@ -133,6 +135,8 @@ TEST(Sexadec, DecimalAndTimesFifteen)
         {{"5:30"}, "  5.5000, and *15 =  82.5000\n"},
         {{"360:59:59"}, "360.9997, and *15 =5414.9958\n"},
         {{"12:30:45.50"}, " 12.5126, and *15 = 187.6896\n"},
+        // The product is rounded from its extended value (0.00045000...01).
+        {{"0.00003"}, "  0.0000, and *15 =   0.0005\n"},
         {{"361"}, ""},
         {{"400:00"}, ""},
         {{"12:60"}, ""},
