@@ -31,6 +31,10 @@ uint16_t Low16(int64_t value) { return static_cast<uint16_t>(static_cast<uint64_
 
 int16_t SignedLow16(int32_t value) { return static_cast<int16_t>(Low16(value)); }
 
+// A field of a sexagesimal text: values beyond 16 bits count as 65535, so
+// that the range checks refuse them rather than keep a small remainder.
+uint16_t Field16(int64_t value) { return value > 65535 ? 65535 : Low16(value); }
+
 // ---------------------------------------------------------------------------
 // Compact form
 // ---------------------------------------------------------------------------
@@ -158,9 +162,9 @@ void TakeWhole(const Text &text, int32_t v, int &sign, uint16_t &whole)
 {
     if (PositionOf('-', text) > 0) {
         sign = -1;
-        whole = Low16(std::llabs(static_cast<long long>(v)));
+        whole = Field16(std::llabs(static_cast<long long>(v)));
     } else {
-        whole = Low16(v);
+        whole = Field16(v);
     }
 }
 
@@ -375,15 +379,15 @@ bool SplitSexagesimal(const Text &text, uint16_t &whole, uint16_t &min, uint16_t
         TakeWhole(text, ParseInt(Copy(text, 1, p1 - 1)).value, sign, whole);
         const UnsignedParse second = ParseUnsigned(Copy(text, p1 + 1, length - p1));
         const long p2 = second.position;
-        min = Low16(second.value);
+        min = Field16(second.value);
         if (p2 > 0) {
-            min = Low16(ParseUnsigned(Copy(text, p1 + 1, p2 - 1)).value);
+            min = Field16(ParseUnsigned(Copy(text, p1 + 1, p2 - 1)).value);
             const UnsignedParse third = ParseUnsigned(Copy(text, p1 + p2 + 1, length - p1 - p2));
             const long p3 = third.position;
-            sec = Low16(third.value);
+            sec = Field16(third.value);
             if (p3 > 0) {
-                sec = Low16(ParseUnsigned(Copy(text, p1 + p2 + 1, p3 - 1)).value);
-                hund = Low16(ParseUnsigned(Copy(text, p1 + p2 + p3 + 1, length - p1 - p2 - p3)).value);
+                sec = Field16(ParseUnsigned(Copy(text, p1 + p2 + 1, p3 - 1)).value);
+                hund = Field16(ParseUnsigned(Copy(text, p1 + p2 + p3 + 1, length - p1 - p2 - p3)).value);
             }
         }
     }

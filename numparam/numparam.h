@@ -103,10 +103,11 @@ Text WordText(uint8_t n, const Text &text);
 // stays in value.
 bool ReadSexagesimal(const Text &text, double &value, char unit);
 
-// Splits text into whole, minutes, seconds and hundredths of a second (each
-// the low 16 bits of what was read); a '-' anywhere makes the value
-// negative.  false, with all out values 0, when the first character is
-// rejected; otherwise the result of CombineSexagesimal.
+// Splits text into whole, minutes, seconds and hundredths of a second; a
+// '-' anywhere makes the value negative.  A field beyond 65535 counts as
+// 65535, so that the range checks refuse it.  false, with all out values 0,
+// when the first character is rejected; otherwise the result of
+// CombineSexagesimal.
 bool SplitSexagesimal(const Text &text, uint16_t &whole, uint16_t &min, uint16_t &sec, uint16_t &hund,
                       double &value, char unit);
 
