@@ -1,0 +1,211 @@
+// The dialogue of one kalidor run, from the help test to the last fold.
+#include <cmath>
+
+#include "kalidor.h"
+#include "output.h"
+#include "runerror.h"
+
+std::string InputName, Stem, JulianDateFileName, SpectrumFileName;
+double MinimumPeriod, MaximumPeriod;
+long Intervals;
+double JulianDates[MaxObservations + 1];
+double Magnitudes[MaxObservations + 1];
+int ObservationCount;
+double MagnitudeSum;
+double LeastCentred, GreatestCentred, SumOfSquares;
+SpectrumResult Spectrum;
+
+namespace {
+
+const char *const Banner[] = {"Kalidor - verze 1.4 (22. rijna 1993)", "Autor Kibo Varsk"};
+
+const char *const HelpText[] = {
+    "",
+    "Priklad pouziti:  C:\\OS\\KIBO>  kalidor.exe betalyr.dat",
+    "Vstupni  soubor  betalyr.dat  obsahuje na kazdem radku",
+    "postupne  datum  (mezi rokem  1901  a  1999), cas (UT)",
+    "a hvezdnou velikost  (ci odhadni stupen). Tyto polozky",
+    "jsou oddelene jednou nebo vice mezerami. Jejich format",
+    "ukazuje priklad:",
+    "",
+    "900812  23.56  12.67",
+    "",
+    "znamena odhad z 12. srpna 1990 (23 h 56 min UT), pricemz",
+    "hvezda mela 12,67 magnitudy",
+    "",
+    "Zmackni ENTER ...",
+};
+
+bool IsHelpRequest(int argc, char **argv)
+{
+    if (argc < 2)
+        return true;
+    const std::string parameter = argv[1];
+    return parameter.empty() || parameter.find('?') != std::string::npos || parameter == "--help";
+}
+
+[[noreturn]] void ShowHelp()
+{
+    for (const char *line : Banner)
+        WriteLine(line);
+    for (const char *line : HelpText)
+        WriteLine(line);
+    ReadLine(StandardInput);
+    EndProgram(1);
+}
+
+double AskReal(const char *prompt)
+{
+    WriteText(prompt);
+    const double value = ReadReal(StandardInput);
+    SkipLine(StandardInput);
+    return value;
+}
+
+long AskWhole(const char *prompt)
+{
+    WriteText(prompt);
+    const long value = ReadInteger(StandardInput);
+    SkipLine(StandardInput);
+    return value;
+}
+
+bool AskYes(const char *prompt)
+{
+    WriteText(prompt);
+    return IsYes(ReadLine(StandardInput, 255));
+}
+
+double TimeSpan() { return JulianDates[ObservationCount] - JulianDates[1]; }
+
+void WarnIfMaximumExceedsSpan()
+{
+    if (!(MaximumPeriod > TimeSpan()))
+        return;
+    WriteLine();
+    WriteLine("Poznamka: Maximalni perioda prevysuje interval mezi");
+    WriteLine("prvnim a poslednim odhadem (" + FormatFixed(TimeSpan(), 2) + ") dne.");
+    WriteLine();
+}
+
+void AskPeriodRange()
+{
+    MinimumPeriod = AskReal("Minimalni perioda (ve dnech):   ");
+    MaximumPeriod = AskReal("Maximalni perioda (ve dnech):   ");
+}
+
+void AskIntervals() { Intervals = AskWhole("Pocet intervalu:                "); }
+
+// The data must leave room for a fit and a significance level: at least
+// five observations, magnitudes that differ, a time span above 0.
+void RefuseUnusableData()
+{
+    if (ObservationCount < 5)
+        Refuse("Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.");
+    bool allEqual = true;
+    for (int i = 2; i <= ObservationCount; ++i)
+        if (Magnitudes[i] != Magnitudes[1])
+            allEqual = false;
+    if (allEqual)
+        Refuse("Vsechny odhady maji stejnou velikost: spektrum nelze spocitat.");
+    if (!(TimeSpan() > 0))
+        Refuse("Posledni odhad neni pozdeji nez prvni: spektrum nelze spocitat.");
+}
+
+// The period range must be a real range of positive periods, divided into
+// at least one interval.
+void RefuseUnusableRange()
+{
+    if (!(MinimumPeriod > 0) || !std::isfinite(MaximumPeriod))
+        Refuse("Minimalni perioda musi byt kladna.");
+    if (!(MinimumPeriod < MaximumPeriod))
+        Refuse("Minimalni perioda musi byt mensi nez maximalni.");
+    if (Intervals < 1)
+        Refuse("Pocet intervalu musi byt alespon 1.");
+}
+
+void RunSpectrumPass()
+{
+    RefuseUnusableRange();
+    Spectrum = ComputeSpectrum(MinimumPeriod, MaximumPeriod, Intervals, SpectrumFileName);
+    Spectrum.threshold = SignificanceThreshold(ObservationCount, JulianDates[1], JulianDates[ObservationCount],
+                                               MinimumPeriod, MaximumPeriod);
+    ShowSpectrumPicture();
+}
+
+void ObtainObservations()
+{
+    if (FileExtension(InputName) == ".jud")
+        ReadJulianDateFile(InputName);
+    else
+        ReadObservationFile(InputName, JulianDateFileName);
+}
+
+[[noreturn]] void FoldLoop()
+{
+    for (;;) {
+        WriteText("Perioda (nalezene maximum: " + FormatFixed(Spectrum.periodOfMaximum + 0.00005, 7) + " dne):  ");
+        const double period = ReadReal(StandardInput);
+        SkipLine(StandardInput);
+        WriteText("Zakladni epocha (prvni odhad: " + FormatFixed(JulianDates[1] + 0.00005, 4) + "):  ");
+        const double epoch = ReadReal(StandardInput);
+        SkipLine(StandardInput);
+        ShowPhasePicture(period, epoch);
+        if (!AskYes("Seskladat pro jinou periodu (a/n)?  "))
+            EndProgram(0);
+    }
+}
+
+} // namespace
+
+bool IsYes(const std::string &answer) { return answer == "a"; }
+
+void Refuse(const std::string &message)
+{
+    WriteLine(message);
+    EndProgram(1);
+}
+
+int RunDialogue(int argc, char **argv)
+{
+    if (IsHelpRequest(argc, argv))
+        ShowHelp();
+    for (const char *line : Banner)
+        WriteLine(line);
+    WriteLine();
+    WriteLine();
+
+    InputName = argv[1];
+    Stem = FileStem(InputName);
+    JulianDateFileName = Stem + ".jud";
+    SpectrumFileName = Stem + ".ven";
+
+    AskPeriodRange();
+    AskIntervals();
+    WriteLine();
+
+    ObtainObservations();
+    RefuseUnusableData();
+    WarnIfMaximumExceedsSpan();
+
+    const double mean = MagnitudeSum / ObservationCount;
+    WriteLine();
+    WriteLine("Pocitam frekvencni spektrum ...");
+    CentreMagnitudes(mean);
+
+    for (;;) {
+        RunSpectrumPass();
+        if (!AskYes("Prejete si prepocitat pro jine periody (a/n)?  "))
+            break;
+        AskPeriodRange();
+        WarnIfMaximumExceedsSpan();
+        AskIntervals();
+        WriteLine();
+        WriteLine("Pocitam frekvencni spektrum ...");
+    }
+
+    WriteLine();
+    if (!AskYes("Prejete si data seskladat do jedne periody (a/n)?  "))
+        EndProgram(1);
+    FoldLoop();
+}

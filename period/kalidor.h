@@ -1,0 +1,91 @@
+// kalidor: the period-analysis program.  The run keeps one set of values
+// for its whole life; they live here as module-level state so that the
+// dialogue, the readers, the spectrum and the pictures share them.
+#pragma once
+#include <string>
+
+#include "textinput.h"
+
+const int MaxObservations = 1000;
+
+// Names derived from the first command-line parameter.
+extern std::string InputName;
+extern std::string Stem;
+extern std::string JulianDateFileName;
+extern std::string SpectrumFileName;
+
+// The period range and the number of intervals last entered.
+extern double MinimumPeriod;
+extern double MaximumPeriod;
+extern long Intervals;
+
+// The observation list, indexed from 1 in file order: reduced Julian dates
+// and magnitudes (centred in place once the spectrum starts).
+extern double JulianDates[MaxObservations + 1];
+extern double Magnitudes[MaxObservations + 1];
+extern int ObservationCount;
+extern double MagnitudeSum;
+
+// Produced once by CentreMagnitudes.
+extern double LeastCentred;
+extern double GreatestCentred;
+extern double SumOfSquares;
+
+// Results of the most recent spectrum pass.
+struct SpectrumResult {
+    double maximumPower;
+    double periodOfMaximum;
+    double threshold;
+};
+extern SpectrumResult Spectrum;
+
+// --- text helpers -------------------------------------------------------
+// The characters before the first '.' of name (empty without a '.').
+std::string FileStem(const std::string &name);
+// The characters from the first '.' of name to its end (all without one).
+std::string FileExtension(const std::string &name);
+// x as a three-decimal fixed-point text, cut 'decimals' characters after
+// its point.
+std::string FormatFixed(double x, int decimals);
+// x as a three-decimal fixed-point text, cut before its point.
+std::string FormatWhole(double x);
+
+// --- observations -------------------------------------------------------
+// The reduced Julian date (Julian date - 2400000) of a Gregorian date and
+// UT time, valid from 1 March 1900 to 28 February 2100.
+double JulianDateOf(int day, int month, double year, int hours, int minutes);
+// Reads the observation file, writes the Julian-date file and the messages
+// of the conversion; ends the program on a rejected record.
+void ReadObservationFile(const std::string &inputName, const std::string &julianDateName);
+// Reads a Julian-date file (reduced Julian date and magnitude per line).
+void ReadJulianDateFile(const std::string &inputName);
+
+// --- spectrum -----------------------------------------------------------
+// Subtracts the mean from every magnitude; sets LeastCentred,
+// GreatestCentred (both include 0) and SumOfSquares.
+void CentreMagnitudes(double mean);
+// The share of the variance of the centred magnitudes y[0..n-1] that a
+// constant plus a sine of the given frequency explains, times t[0..n-1]
+// counted from t[0]; 0 where the fit has no room (all angles coinciding).
+double SpectrumPower(const double *t, const double *y, int n, double frequency, double sumOfSquares);
+// One spectrum pass over the K + 1 periods from pmin to pmax: writes the
+// spectrum file and returns the maximum power and its period.
+SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName);
+// The power a peak must exceed to be significant at the 95 % level.
+double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax);
+
+// --- dialogue and pictures ----------------------------------------------
+bool IsYes(const std::string &answer);
+int RunDialogue(int argc, char **argv);
+// The picture step of a spectrum pass: beeps, plot, hard copy, text screen.
+void ShowSpectrumPicture();
+// The picture step of a fold: diagram, hard copy, text screen.
+void ShowPhasePicture(double period, double epoch);
+// Opens the graphics screen and draws the spectrum of the latest pass,
+// reading the spectrum file back; the picture stays on the screen.
+void DrawSpectrumPlot();
+// Reopens the screen of the latest spectrum plot and draws the observations
+// folded with the period and epoch over one and a half cycles.
+void DrawPhaseDiagram(double period, double epoch);
+// Ends the program with a message and status 1 (refused input).
+[[noreturn]] void Refuse(const std::string &message);

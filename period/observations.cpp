@@ -1,0 +1,179 @@
+// The observation file and the Julian-date file.
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "kalidor.h"
+#include "numformat.h"
+#include "output.h"
+#include "runerror.h"
+
+namespace {
+
+// 30.6 held slightly above its decimal value, so that 30.6 x 5, 10 and 15
+// give exactly 153, 306 and 459 before the fraction is dropped.
+const long double ThirtyPointSix = 30.6L + 1e-12L;
+
+struct OutputFile {
+    int fd = -1;
+    std::string name;
+};
+
+OutputFile CreateOutputFile(const std::string &name)
+{
+    OutputFile file;
+    file.name = name;
+    file.fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (file.fd < 0)
+        RunErrorFromErrno(errno);
+    return file;
+}
+
+void WriteToFile(OutputFile &file, const std::string &text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(file.fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            RunErrorFromErrno(n < 0 ? errno : ENOSPC);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void CloseOutputFile(OutputFile &file)
+{
+    const int fd = file.fd;
+    file.fd = -1;
+    if (close(fd) != 0)
+        RunErrorFromErrno(errno);
+}
+
+void OpenInputOrStop(TextInput &in, const std::string &name)
+{
+    if (!OpenTextInput(in, name.c_str()))
+        RunErrorFromErrno(errno);
+}
+
+// Stops before the observation list would overflow.
+void RefuseTooManyRecords(OutputFile *julianDates)
+{
+    if (julianDates) {
+        CloseOutputFile(*julianDates);
+        unlink(julianDates->name.c_str());
+    }
+    Refuse("Prilis mnoho odhadu: program pojme nejvyse " + IntegerText(MaxObservations, 0) + " zaznamu.");
+}
+
+void RefuseEmptyFile() { Refuse("Soubor neobsahuje zadny odhad."); }
+
+// The rejection of record 'record': the message, the partial Julian-date
+// file removed (it must never pass for complete data), status 1.
+[[noreturn]] void RejectRecord(int record, OutputFile &julianDates)
+{
+    CloseOutputFile(julianDates);
+    unlink(julianDates.name.c_str());
+    WriteLine("Spatny format dat na radku " + IntegerText(record, 0));
+    EndProgram(1);
+}
+
+// Integer part and fraction of a value, both in extended precision.
+long double IntegerPart(long double v) { return std::trunc(v); }
+long double Fraction(long double v) { return v - std::trunc(v); }
+
+bool InRange(long double v, long double highest) { return v >= 0 && v <= highest; }
+
+} // namespace
+
+double JulianDateOf(int day, int month, double year, int hours, int minutes)
+{
+    const long double dayWithFraction = day + (hours + minutes / 60.0L) / 24.0L;
+    long double y = year;
+    long double m = month + 1;
+    if (month <= 2) {
+        y = year - 1.0L;
+        m = month + 13;
+    }
+    return static_cast<double>(std::trunc(365.25L * y) + std::trunc(ThirtyPointSix * m) + dayWithFraction -
+                               679018.5L);
+}
+
+void ReadObservationFile(const std::string &inputName, const std::string &julianDateName)
+{
+    WriteLine("Pocitam julianska data ...");
+    TextInput in;
+    OpenInputOrStop(in, inputName);
+    OutputFile julianDates = CreateOutputFile(julianDateName);
+    ObservationCount = 0;
+    MagnitudeSum = 0;
+    double previousDate = 0;
+    int record = 0;
+    while (!AtEndOfInput(in)) {
+        if (record == MaxObservations)
+            RefuseTooManyRecords(&julianDates);
+        ++record;
+        const double date = ReadReal(in);
+        const double time = ReadReal(in);
+        const double magnitude = ReadReal(in);
+        SkipLine(in);
+        Magnitudes[record] = magnitude;
+        if (previousDate > date)
+            WriteLine("Poznamka: Data nejsou usporadana chronologicky");
+        previousDate = date;
+        MagnitudeSum += magnitude;
+
+        // The allowance 0.1 lets 12 come out as 12 although 9008.12 is not
+        // exact in binary.
+        long double d = static_cast<double>(date / 100.0L);
+        const long double day = IntegerPart(Fraction(d) * 100 + 0.1L);
+        d = static_cast<double>(IntegerPart(d) / 100.0L);
+        const long double month = IntegerPart(Fraction(d) * 100 + 0.1L);
+        const long double year = 1900 + IntegerPart(d);
+        // Minutes as the two decimal digits are written: 23.56 is 23 h 56 min
+        // although the double behind it lies just below.
+        const long double hours = IntegerPart(time);
+        const long double minutes = IntegerPart(Fraction(time) * 100 + 1e-6L);
+
+        // A value that is not a finite number fails every range, too.
+        if (!InRange(day, 31) || !InRange(month, 12) || !InRange(hours, 24) || !InRange(minutes, 59) ||
+            !std::isfinite(magnitude) || !std::isfinite(static_cast<double>(year)))
+            RejectRecord(record, julianDates);
+
+        JulianDates[record] = JulianDateOf(static_cast<int>(day), static_cast<int>(month), static_cast<double>(year),
+                                           static_cast<int>(hours), static_cast<int>(minutes));
+        ObservationCount = record;
+        WriteToFile(julianDates, FormatFixed(JulianDates[record], 4) + "   " + FormatFixed(magnitude, 3) + "\n");
+    }
+    CloseTextInput(in);
+    CloseOutputFile(julianDates);
+    if (ObservationCount == 0) {
+        unlink(julianDateName.c_str());
+        RefuseEmptyFile();
+    }
+    WriteLine("Soubor " + Stem + ".jud vytvoren");
+}
+
+void ReadJulianDateFile(const std::string &inputName)
+{
+    ObservationCount = 0;
+    MagnitudeSum = 0;
+    TextInput in;
+    OpenInputOrStop(in, inputName);
+    while (!AtEndOfInput(in)) {
+        if (ObservationCount == MaxObservations)
+            RefuseTooManyRecords(nullptr);
+        const int n = ObservationCount + 1;
+        JulianDates[n] = ReadReal(in);
+        Magnitudes[n] = ReadReal(in);
+        SkipLine(in);
+        if (!std::isfinite(JulianDates[n]) || !std::isfinite(Magnitudes[n]))
+            Refuse("Spatny format dat na radku " + IntegerText(n, 0));
+        ObservationCount = n;
+        MagnitudeSum += Magnitudes[n];
+    }
+    CloseTextInput(in);
+    if (ObservationCount == 0)
+        RefuseEmptyFile();
+}

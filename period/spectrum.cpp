@@ -1,0 +1,143 @@
+// The period spectrum: a least-squares fit of a constant plus a sine at every
+// trial period, made exact for unevenly spaced times by orthonormalising
+// cosine and sine against the constant and each other over the actual times.
+#include <cerrno>
+#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "kalidor.h"
+#include "numformat.h"
+#include "runerror.h"
+
+namespace {
+
+const long double TwoPi = 6.283185307179586476925286766559L;
+
+// A fit whose orthogonalised cosine or sine has less than this share of the
+// observations' count left is taken as having no room: the angles coincide
+// (modulo 2 pi) and what is left is rounding noise.
+const double NoRoomShare = 1e-12;
+
+// The spectrum file is written through a buffer of whole lines.
+struct SpectrumWriter {
+    int fd;
+    char buffer[49 * 1024];
+    std::size_t used;
+};
+
+void FlushSpectrum(SpectrumWriter &out)
+{
+    std::size_t done = 0;
+    while (done < out.used) {
+        const ssize_t n = write(out.fd, out.buffer + done, out.used - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            RunErrorFromErrno(n < 0 ? errno : ENOSPC);
+        done += static_cast<std::size_t>(n);
+    }
+    out.used = 0;
+}
+
+// One line: the period and the power in the 23-character scientific form,
+// separated by two blanks.
+void AppendSpectrumLine(SpectrumWriter &out, double period, double power)
+{
+    if (out.used + 49 > sizeof out.buffer)
+        FlushSpectrum(out);
+    char *line = out.buffer + out.used;
+    WriteScientific(period, line);
+    line[23] = ' ';
+    line[24] = ' ';
+    WriteScientific(power, line + 25);
+    line[48] = '\n';
+    out.used += 49;
+}
+
+SpectrumWriter spectrumWriter;
+
+} // namespace
+
+void CentreMagnitudes(double mean)
+{
+    LeastCentred = 0;
+    GreatestCentred = 0;
+    SumOfSquares = 0;
+    for (int i = 1; i <= ObservationCount; ++i) {
+        Magnitudes[i] = Magnitudes[i] - mean;
+        if (Magnitudes[i] < LeastCentred)
+            LeastCentred = Magnitudes[i];
+        if (Magnitudes[i] > GreatestCentred)
+            GreatestCentred = Magnitudes[i];
+        SumOfSquares = SumOfSquares + static_cast<long double>(Magnitudes[i]) * Magnitudes[i];
+    }
+}
+
+double SpectrumPower(const double *t, const double *y, int n, double frequency, double sumOfSquares)
+{
+    double scc = 0, sc = 0, sss = 0, ss = 0, ssc = 0, syc = 0, sys = 0;
+    for (int i = 0; i < n; ++i) {
+        const double angle = static_cast<double>((static_cast<long double>(t[i]) - t[0]) * TwoPi * frequency);
+        const double co = std::cos(angle);
+        const double si = std::sin(angle);
+        scc = scc + static_cast<long double>(co) * co;
+        sc = sc + co;
+        sss = sss + static_cast<long double>(si) * si;
+        ss = ss + si;
+        ssc = ssc + static_cast<long double>(si) * co;
+        syc = syc + static_cast<long double>(y[i]) * co;
+        sys = sys + static_cast<long double>(y[i]) * si;
+    }
+    const long double room1 = scc - static_cast<long double>(sc) * sc / n;
+    if (!(room1 > NoRoomShare * n))
+        return 0;
+    const double a1 = static_cast<double>(std::sqrt(1 / room1));
+    const double x = static_cast<double>(ssc - static_cast<long double>(ss) * sc / n);
+    const long double room2 = sss - static_cast<long double>(ss) * ss / n - static_cast<long double>(a1) * a1 * x * x;
+    if (!(room2 > NoRoomShare * n))
+        return 0;
+    const double a2 = static_cast<double>(std::sqrt(1 / room2));
+    const double c1 = static_cast<double>(static_cast<long double>(a1) * syc);
+    const double c2 = static_cast<double>(a2 * (sys - static_cast<long double>(a1) * c1 * x));
+    const double power = static_cast<double>((static_cast<long double>(c1) * c1 + static_cast<long double>(c2) * c2) /
+                                             sumOfSquares);
+    return std::isfinite(power) ? power : 0;
+}
+
+SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName)
+{
+    SpectrumWriter &out = spectrumWriter;
+    out.fd = open(spectrumName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out.fd < 0)
+        RunErrorFromErrno(errno);
+    out.used = 0;
+    const double step = static_cast<double>((static_cast<long double>(pmax) - pmin) / intervals);
+    SpectrumResult result = {0, 0, 0};
+    for (long k = 1; k <= intervals + 1; ++k) {
+        const double period = static_cast<double>(pmin + static_cast<long double>(k - 1) * step);
+        const double frequency = static_cast<double>(1 / static_cast<long double>(period));
+        const double power = SpectrumPower(JulianDates + 1, Magnitudes + 1, ObservationCount, frequency, SumOfSquares);
+        if (power > result.maximumPower) {
+            result.maximumPower = power;
+            result.periodOfMaximum = period;
+        }
+        AppendSpectrumLine(out, period, power);
+    }
+    FlushSpectrum(out);
+    if (close(out.fd) != 0)
+        RunErrorFromErrno(errno);
+    return result;
+}
+
+double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax)
+{
+    const long double span = static_cast<long double>(lastDate) - firstDate;
+    const long double frequencies = 2.0L * (n - 3) * span * (1 / static_cast<long double>(pmin) - 1 / static_cast<long double>(pmax)) / 3 / (n - 4);
+    const long double z0 = -std::log(1 - std::exp(std::log(0.95L) / frequencies));
+    const long double z = (n - 3) * z0 / (n - 4) + 1;
+    long double w = z;
+    for (int i = 0; i < 10; ++i)
+        w = z - std::exp(-w);
+    return static_cast<double>(1 - std::exp(2 * w / (3 - n)));
+}
