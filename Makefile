@@ -31,5 +31,9 @@ install: programs
 	@cmake --build $(BUILD) -j $(JOBS) --target bandpng
 	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
+bench: deps configure
+	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench
+	@$(BUILD)/tests/spectrum_bench
+
 clean:
 	rm -rf $(BUILD)
