@@ -7,7 +7,7 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PROGRAMS = kalidor sexadec lapsor tempconv
 
-.PHONY: all deps configure programs run test bench install clean
+.PHONY: all deps configure programs run test bench install pictures clean
 
 all: programs
 
@@ -34,6 +34,11 @@ install: programs
 bench: deps configure
 	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench
 	@$(BUILD)/tests/spectrum_bench
+
+# The README's pictures, rendered from the bundled example.
+pictures: deps programs
+	@cmake --build $(BUILD) -j $(JOBS) --target bandpng
+	@sh scripts/make-pictures.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
