@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "kalidor.h"
@@ -19,6 +20,18 @@ struct OutputFile {
     int fd = -1;
     std::string name;
 };
+
+// The name of a Julian-date file that is being written; removed at the end
+// of the program when a stop (an unreadable number, a failed write) comes
+// before it is complete, so that a cut-off file never passes for the data.
+std::string unfinishedJulianDates;
+
+void RemoveUnfinishedJulianDates()
+{
+    if (!unfinishedJulianDates.empty())
+        unlink(unfinishedJulianDates.c_str());
+    unfinishedJulianDates.clear();
+}
 
 OutputFile CreateOutputFile(const std::string &name)
 {
@@ -87,6 +100,20 @@ bool InRange(long double v, long double highest) { return v >= 0 && v <= highest
 
 } // namespace
 
+bool IsSameFile(const std::string &a, const std::string &b)
+{
+    struct stat sa, sb;
+    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+void RefuseOverwritingInput(const std::string &outputName)
+{
+    if (IsSameFile(InputName, outputName))
+        Refuse("Soubor " + outputName + " je vstupni soubor, nelze jej prepsat.");
+}
+
 double JulianDateOf(int day, int month, double year, int hours, int minutes)
 {
     const long double dayWithFraction = day + (hours + minutes / 60.0L) / 24.0L;
@@ -105,7 +132,10 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
     WriteLine("Pocitam julianska data ...");
     TextInput in;
     OpenInputOrStop(in, inputName);
+    RefuseOverwritingInput(julianDateName);
     OutputFile julianDates = CreateOutputFile(julianDateName);
+    unfinishedJulianDates = julianDateName;
+    AddExitHook(RemoveUnfinishedJulianDates);
     ObservationCount = 0;
     MagnitudeSum = 0;
     double previousDate = 0;
@@ -136,18 +166,20 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
         const long double hours = IntegerPart(time);
         const long double minutes = IntegerPart(Fraction(time) * 100 + 1e-6L);
 
-        // A value that is not a finite number fails every range, too.
-        if (!InRange(day, 31) || !InRange(month, 12) || !InRange(hours, 24) || !InRange(minutes, 59) ||
-            !std::isfinite(magnitude) || !std::isfinite(static_cast<double>(year)))
+        if (!InRange(day, 31) || !InRange(month, 12) || !InRange(hours, 24) || !InRange(minutes, 59))
             RejectRecord(record, julianDates);
-
+        // A magnitude or a date too large for a double is refused the same
+        // way, so that no infinity reaches the spectrum.
         JulianDates[record] = JulianDateOf(static_cast<int>(day), static_cast<int>(month), static_cast<double>(year),
                                            static_cast<int>(hours), static_cast<int>(minutes));
+        if (!std::isfinite(magnitude) || !std::isfinite(JulianDates[record]))
+            RejectRecord(record, julianDates);
         ObservationCount = record;
         WriteToFile(julianDates, FormatFixed(JulianDates[record], 4) + "   " + FormatFixed(magnitude, 3) + "\n");
     }
     CloseTextInput(in);
     CloseOutputFile(julianDates);
+    unfinishedJulianDates.clear();
     if (ObservationCount == 0) {
         unlink(julianDateName.c_str());
         RefuseEmptyFile();
