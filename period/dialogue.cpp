@@ -54,10 +54,14 @@ bool IsHelpRequest(int argc, char **argv)
     EndProgram(1);
 }
 
-double AskReal(const char *prompt)
+// A typed number too large for a double (1e999) counts as a text that is
+// not a number, so that no infinity enters the computation or the texts.
+double AskReal(const std::string &prompt)
 {
     WriteText(prompt);
     const double value = ReadReal(StandardInput);
+    if (!std::isfinite(value))
+        RunError(RunErrorInvalidNumber);
     SkipLine(StandardInput);
     return value;
 }
@@ -108,7 +112,7 @@ void RefuseUnusableData()
             allEqual = false;
     if (allEqual)
         Refuse("Vsechny odhady maji stejnou velikost: spektrum nelze spocitat.");
-    if (!(TimeSpan() > 0))
+    if (!(TimeSpan() > 0) || !std::isfinite(TimeSpan()))
         Refuse("Posledni odhad neni pozdeji nez prvni: spektrum nelze spocitat.");
 }
 
@@ -127,6 +131,7 @@ void RefuseUnusableRange()
 void RunSpectrumPass()
 {
     RefuseUnusableRange();
+    RefuseOverwritingInput(SpectrumFileName);
     Spectrum = ComputeSpectrum(MinimumPeriod, MaximumPeriod, Intervals, SpectrumFileName);
     Spectrum.threshold = SignificanceThreshold(ObservationCount, JulianDates[1], JulianDates[ObservationCount],
                                                MinimumPeriod, MaximumPeriod);
@@ -144,12 +149,9 @@ void ObtainObservations()
 [[noreturn]] void FoldLoop()
 {
     for (;;) {
-        WriteText("Perioda (nalezene maximum: " + FormatFixed(Spectrum.periodOfMaximum + 0.00005, 7) + " dne):  ");
-        const double period = ReadReal(StandardInput);
-        SkipLine(StandardInput);
-        WriteText("Zakladni epocha (prvni odhad: " + FormatFixed(JulianDates[1] + 0.00005, 4) + "):  ");
-        const double epoch = ReadReal(StandardInput);
-        SkipLine(StandardInput);
+        const double period =
+            AskReal("Perioda (nalezene maximum: " + FormatFixed(Spectrum.periodOfMaximum + 0.00005, 7) + " dne):  ");
+        const double epoch = AskReal("Zakladni epocha (prvni odhad: " + FormatFixed(JulianDates[1] + 0.00005, 4) + "):  ");
         ShowPhasePicture(period, epoch);
         if (!AskYes("Seskladat pro jinou periodu (a/n)?  "))
             EndProgram(0);
@@ -192,6 +194,8 @@ int RunDialogue(int argc, char **argv)
     WriteLine();
     WriteLine("Pocitam frekvencni spektrum ...");
     CentreMagnitudes(mean);
+    if (!std::isfinite(SumOfSquares))
+        Refuse("Hvezdne velikosti jsou prilis velke: spektrum nelze spocitat.");
 
     for (;;) {
         RunSpectrumPass();

@@ -59,6 +59,11 @@ double JulianDateOf(int day, int month, double year, int hours, int minutes);
 void ReadObservationFile(const std::string &inputName, const std::string &julianDateName);
 // Reads a Julian-date file (reduced Julian date and magnitude per line).
 void ReadJulianDateFile(const std::string &inputName);
+// True when both names exist and denote the same file.
+bool IsSameFile(const std::string &a, const std::string &b);
+// Ends the run with a message (status 1) when outputName is the input file,
+// which creating it would empty.
+void RefuseOverwritingInput(const std::string &outputName);
 
 // --- spectrum -----------------------------------------------------------
 // Subtracts the mean from every magnitude; sets LeastCentred,

@@ -8,14 +8,15 @@
 namespace {
 
 // x with exactly three decimals, rounded; "NaN", "Inf" or "-Inf" when x is
-// not a finite number (texts without a point).
+// not a finite number (texts without a point).  Like every text it keeps at
+// most 255 characters.
 std::string BaseText(double x)
 {
     if (std::isnan(x))
         return "NaN";
     if (std::isinf(x))
         return x < 0 ? "-Inf" : "Inf";
-    return FixedText(x, 2, 3);
+    return CutText(FixedText(x, 2, 3));
 }
 
 } // namespace
