@@ -6,13 +6,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "kalidor.h"
+#include "fastspectrumterms.h"
 #include "numformat.h"
 #include "runerror.h"
 
 namespace {
-
-const long double TwoPi = 6.283185307179586476925286766559L;
 
 // A fit whose orthogonalised cosine or sine has less than this share of the
 // observations' count left is taken as having no room: the angles coincide
@@ -74,21 +72,10 @@ void CentreMagnitudes(double mean)
     }
 }
 
-double SpectrumPower(const double *t, const double *y, int n, double frequency, double sumOfSquares)
+double SpectrumPowerOfSums(const SpectrumSums &sums, int n, double sumOfSquares)
 {
-    double scc = 0, sc = 0, sss = 0, ss = 0, ssc = 0, syc = 0, sys = 0;
-    for (int i = 0; i < n; ++i) {
-        const double angle = static_cast<double>((static_cast<long double>(t[i]) - t[0]) * TwoPi * frequency);
-        const double co = std::cos(angle);
-        const double si = std::sin(angle);
-        scc = scc + static_cast<long double>(co) * co;
-        sc = sc + co;
-        sss = sss + static_cast<long double>(si) * si;
-        ss = ss + si;
-        ssc = ssc + static_cast<long double>(si) * co;
-        syc = syc + static_cast<long double>(y[i]) * co;
-        sys = sys + static_cast<long double>(y[i]) * si;
-    }
+    const double scc = sums.scc, sc = sums.sc, sss = sums.sss, ss = sums.ss;
+    const double ssc = sums.ssc, syc = sums.syc, sys = sums.sys;
     const long double room1 = scc - static_cast<long double>(sc) * sc / n;
     if (!(room1 > NoRoomShare * n))
         return 0;
@@ -105,19 +92,54 @@ double SpectrumPower(const double *t, const double *y, int n, double frequency, 
     return std::isfinite(power) ? power : 0;
 }
 
-SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName)
+double ReferenceSpectrumPower(const double *t, const double *y, int n, double frequency, double sumOfSquares)
+{
+    double scc = 0, sc = 0, sss = 0, ss = 0, ssc = 0, syc = 0, sys = 0;
+    for (int i = 0; i < n; ++i) {
+        const double angle = static_cast<double>((static_cast<long double>(t[i]) - t[0]) * SpectrumTwoPi * frequency);
+        const double co = std::cos(angle);
+        const double si = std::sin(angle);
+        scc = scc + static_cast<long double>(co) * co;
+        sc = sc + co;
+        sss = sss + static_cast<long double>(si) * si;
+        ss = ss + si;
+        ssc = ssc + static_cast<long double>(si) * co;
+        syc = syc + static_cast<long double>(y[i]) * co;
+        sys = sys + static_cast<long double>(y[i]) * si;
+    }
+    return SpectrumPowerOfSums({scc, sc, sss, ss, ssc, syc, sys}, n, sumOfSquares);
+}
+
+double SpectrumPower(const double *t, const double *y, int n, double frequency, double sumOfSquares)
+{
+    PrepareSpectrumTerms(t, y, n);
+    return SpectrumPowerOfSums(PreparedSpectrumSums(frequency), n, sumOfSquares);
+}
+
+namespace {
+
+// One pass over the K + 1 periods from pmin to pmax, the powers taken by
+// the fast kernels or by the reference.
+SpectrumResult SpectrumPass(double pmin, double pmax, long intervals, const std::string &spectrumName,
+                            bool reference)
 {
     SpectrumWriter &out = spectrumWriter;
     out.fd = open(spectrumName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (out.fd < 0)
         RunErrorFromErrno(errno);
     out.used = 0;
+    const double *t = JulianDates + 1;
+    const double *y = Magnitudes + 1;
+    const int n = ObservationCount;
+    if (!reference)
+        PrepareSpectrumTerms(t, y, n);
     const double step = static_cast<double>((static_cast<long double>(pmax) - pmin) / intervals);
     SpectrumResult result = {0, 0, 0};
     for (long k = 1; k <= intervals + 1; ++k) {
         const double period = static_cast<double>(pmin + static_cast<long double>(k - 1) * step);
         const double frequency = static_cast<double>(1 / static_cast<long double>(period));
-        const double power = SpectrumPower(JulianDates + 1, Magnitudes + 1, ObservationCount, frequency, SumOfSquares);
+        const double power = reference ? ReferenceSpectrumPower(t, y, n, frequency, SumOfSquares)
+                                       : SpectrumPowerOfSums(PreparedSpectrumSums(frequency), n, SumOfSquares);
         if (power > result.maximumPower) {
             result.maximumPower = power;
             result.periodOfMaximum = period;
@@ -128,6 +150,18 @@ SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const s
     if (close(out.fd) != 0)
         RunErrorFromErrno(errno);
     return result;
+}
+
+} // namespace
+
+SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName)
+{
+    return SpectrumPass(pmin, pmax, intervals, spectrumName, false);
+}
+
+SpectrumResult ReferenceComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName)
+{
+    return SpectrumPass(pmin, pmax, intervals, spectrumName, true);
 }
 
 double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax)
