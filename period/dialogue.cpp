@@ -112,8 +112,10 @@ void RefuseUnusableData()
             allEqual = false;
     if (allEqual)
         Refuse("Vsechny odhady maji stejnou velikost: spektrum nelze spocitat.");
-    if (!(TimeSpan() > 0) || !std::isfinite(TimeSpan()))
+    if (!(TimeSpan() > 0))
         Refuse("Posledni odhad neni pozdeji nez prvni: spektrum nelze spocitat.");
+    if (!std::isfinite(TimeSpan()))
+        Refuse("Data odhadu jsou prilis vzdalena: spektrum nelze spocitat.");
 }
 
 // The period range must be a real range of positive periods, divided into
