@@ -207,8 +207,12 @@ void RunCases(const std::vector<Case> &cases)
         const std::string dir = base + "/" + std::to_string(i);
         mkdir(dir.c_str(), 0755);
         mkdir((dir + "/work").c_str(), 0755);
-        for (const NamedText &f : cases[i].files)
+        for (const NamedText &f : cases[i].files) {
+            const std::size_t slash = f.name.find('/');
+            if (slash != std::string::npos)
+                mkdir((dir + "/work/" + f.name.substr(0, slash)).c_str(), 0755);
             WriteFileContent(dir + "/work/" + f.name, f.content);
+        }
         WriteFileContent(dir + "/input", cases[i].input);
         pids.push_back(StartProgram(KALIDOR, cases[i].args, dir + "/work", dir + "/input", dir + "/output"));
     }
@@ -412,6 +416,20 @@ TEST(KalidorRun, NumbersThatCannotBeRead)
          106,
          true},
     });
+}
+
+TEST(KalidorRun, OutputFilesThatCannotBeCreated)
+{
+    // A directory in the place of the output file: access denied.
+    Case julianDates = {"Julian-date file", {"star.dat"}, {{"star.dat", SineData}}, "1\n10\n10\n",
+                        Opening + Converting, 5, true};
+    Case spectrum = {"spectrum file", {"star.dat"}, {{"star.dat", SineData}}, "1\n10\n10\n",
+                     Opening + Converting + Created("star") + SpectrumLine, 5, true, {{"star.jud", SineJulianDates}}};
+    std::vector<Case> cases = {julianDates, spectrum};
+    cases[0].files.push_back({"star.jud/keep", "a file in the directory\n"});
+    cases[1].files.push_back({"star.ven/keep", "a file in the directory\n"});
+    cases[0].expectedFiles.push_back({"star.jud/keep", "a file in the directory\n"});
+    RunCases(cases);
 }
 
 TEST(KalidorRun, DatesAndTimesOfTheRecords)

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -177,7 +178,7 @@ struct TemporaryDirectory {
         char name[] = "/tmp/kalidor-spectrum-XXXXXX";
         path = mkdtemp(name);
     }
-    ~TemporaryDirectory() { std::system(("rm -rf '" + path + "'").c_str()); }
+    ~TemporaryDirectory() { std::filesystem::remove_all(path); }
 };
 
 void LoadObservations(const std::vector<double> &t, const std::vector<double> &m)
