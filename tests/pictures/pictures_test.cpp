@@ -12,12 +12,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -302,6 +304,9 @@ struct SpectrumCase {
     // and the picture checked is that of the recomputed spectrum.
     Range earlier;
 };
+
+// Cases are named by their name in test reports.
+void PrintTo(const SpectrumCase &c, std::ostream *out) { *out << c.name; }
 
 std::string RangeAnswers(const Range &r)
 {
