@@ -12,6 +12,7 @@
 
 #include "bandstream.h"
 #include "screen.h"
+#include "stdin_pipe.h"
 #include "textinput.h"
 
 namespace {
@@ -294,27 +295,17 @@ TEST_F(BandStreamTest, ShortWriteStopsAndKeepsWhatWasWritten)
 // Keys on standard input: a pipe on descriptor 0.
 class WaitingKeyTest : public BandStreamTest {
 protected:
-    int saved = -1;
+    StandardInputPipe input;
     void SetUp() override
     {
         BandStreamTest::SetUp();
-        int ends[2];
-        ASSERT_EQ(pipe(ends), 0);
-        saved = dup(0);
-        dup2(ends[0], 0);
-        close(ends[0]);
-        keyWriter = ends[1];
-        StandardInput.position = StandardInput.length = 0;
-        StandardInput.atEnd = false;
+        ASSERT_TRUE(OpenStandardInputPipe(input));
+        keyWriter = input.writer;
         PutPixel(100, 100, White);
     }
     void TearDown() override
     {
-        close(keyWriter);
-        dup2(saved, 0);
-        close(saved);
-        StandardInput.position = StandardInput.length = 0;
-        StandardInput.atEnd = false;
+        CloseStandardInputPipe(input);
         BandStreamTest::TearDown();
     }
 };

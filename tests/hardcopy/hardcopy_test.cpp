@@ -12,6 +12,7 @@
 #include "hardcopy.h"
 #include "runerror.h"
 #include "screen.h"
+#include "stdin_pipe.h"
 #include "textinput.h"
 
 namespace {
@@ -41,7 +42,7 @@ unsigned char TopLeftByte(const std::vector<unsigned char> &bytes, long slotStar
 class HardCopyTest : public ::testing::Test {
 protected:
     std::string directory, savedPath;
-    int saved = -1, answers = -1;
+    StandardInputPipe input;
 
     void SetUp() override
     {
@@ -57,23 +58,12 @@ protected:
         InitGraph(driver, mode, "");
         ClearDevice();
         SetHardCopyStem("star");
-        int ends[2];
-        ASSERT_EQ(pipe(ends), 0);
-        saved = dup(0);
-        dup2(ends[0], 0);
-        close(ends[0]);
-        answers = ends[1];
-        StandardInput.position = StandardInput.length = 0;
-        StandardInput.atEnd = false;
+        ASSERT_TRUE(OpenStandardInputPipe(input));
     }
 
     void TearDown() override
     {
-        close(answers);
-        dup2(saved, 0);
-        close(saved);
-        StandardInput.position = StandardInput.length = 0;
-        StandardInput.atEnd = false;
+        CloseStandardInputPipe(input);
         CloseGraph();
         setenv("PATH", savedPath.c_str(), 1);
         unsetenv("TEMP");
@@ -87,7 +77,7 @@ protected:
         ClearDevice();
         PutPixel(markColumn, 0, 15);
         const std::string text = line + "\n";
-        ASSERT_EQ(write(answers, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ASSERT_EQ(write(input.writer, text.data(), text.size()), static_cast<ssize_t>(text.size()));
         HardCopyPrompt();
     }
 };

@@ -10,6 +10,7 @@
 
 #include "font8x8.h"
 #include "screen.h"
+#include "stdin_pipe.h"
 #include "textinput.h"
 
 namespace {
@@ -330,33 +331,17 @@ TEST_F(ScreenTest, BackgroundColourChangesTheShownBackgroundOnly)
 // Line input and the key test over a pipe on standard input.
 class StandardInputTest : public ::testing::Test {
 protected:
-    int saved = -1;
-    int writer = -1;
-    void SetUp() override
+    StandardInputPipe input;
+    void SetUp() override { ASSERT_TRUE(OpenStandardInputPipe(input)); }
+    void TearDown() override { CloseStandardInputPipe(input); }
+    void Type(const std::string &text)
     {
-        int ends[2];
-        ASSERT_EQ(pipe(ends), 0);
-        saved = dup(0);
-        dup2(ends[0], 0);
-        close(ends[0]);
-        writer = ends[1];
-        StandardInput.position = StandardInput.length = 0;
-        StandardInput.atEnd = false;
+        ASSERT_EQ(write(input.writer, text.data(), text.size()), ssize_t(text.size()));
     }
-    void TearDown() override
-    {
-        if (writer >= 0)
-            close(writer);
-        dup2(saved, 0);
-        close(saved);
-        StandardInput.position = StandardInput.length = 0;
-        StandardInput.atEnd = false;
-    }
-    void Type(const std::string &text) { ASSERT_EQ(write(writer, text.data(), text.size()), ssize_t(text.size())); }
     void EndInput()
     {
-        close(writer);
-        writer = -1;
+        close(input.writer);
+        input.writer = -1;
     }
 };
 
