@@ -1,6 +1,9 @@
 #include "textinput.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -41,25 +44,65 @@ bool FillBuffer(TextInput &in)
 
 bool IsSeparator(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-std::string ReadNumberText(TextInput &in)
+// The longest number text that is kept; a longer one is always rejected.
+const std::size_t MaxNumberText = 255;
+
+// Skips separators (across lines), then copies the number's text, up to the
+// next separator or the end, into text.  Returns its length, or
+// MaxNumberText + 1 when it is longer than MaxNumberText (the whole text is
+// taken all the same).  The end reached before a number stops the program
+// with run-time error 106.
+std::size_t TakeNumberText(TextInput &in, char (&text)[MaxNumberText])
 {
     int c = PeekByte(in);
     while (c >= 0 && IsSeparator(c)) {
-        GetByte(in);
+        ++in.position;
         c = PeekByte(in);
     }
     if (c < 0)
         RunError(RunErrorInvalidNumber);
-    std::string text;
-    while (c >= 0 && !IsSeparator(c)) {
-        if (text.size() < 255)
-            text.push_back(static_cast<char>(c));
-        else
-            text = "?"; // longer than any number: surely rejected
-        GetByte(in);
-        c = PeekByte(in);
+    std::size_t length = 0;
+    bool overlong = false;
+    // The text is taken a buffer at a time: scanned first, then copied.
+    while (in.position < in.length || FillBuffer(in)) {
+        const unsigned char *start = in.buffer + in.position;
+        const unsigned char *end = in.buffer + in.length;
+        const unsigned char *stop = start;
+        while (stop < end && !IsSeparator(*stop))
+            ++stop;
+        const std::size_t count = static_cast<std::size_t>(stop - start);
+        const std::size_t kept = std::min(count, MaxNumberText - length);
+        std::memcpy(text + length, start, kept);
+        length += kept;
+        overlong = overlong || kept < count;
+        in.position += count;
+        if (stop < end)
+            break;
     }
-    return text;
+    return overlong ? MaxNumberText + 1 : length;
+}
+
+std::string ReadNumberText(TextInput &in)
+{
+    char text[MaxNumberText];
+    const std::size_t length = TakeNumberText(in, text);
+    if (length > MaxNumberText)
+        return "?"; // longer than any number: surely rejected
+    return std::string(text, length);
+}
+
+// The value of a number text in its most common form (an optional '-', a
+// digit, then digits, a point and an exponent as std::from_chars takes
+// them), which reads the same as ParseReal but without its copies.  False
+// for any other text and for values out of the range of a double: those
+// go through ParseReal.
+bool ReadCommonReal(const char *text, std::size_t length, double &value)
+{
+    const std::size_t digit = length > 0 && text[0] == '-' ? 1 : 0;
+    if (digit >= length || text[digit] < '0' || text[digit] > '9')
+        return false;
+    const std::from_chars_result result = std::from_chars(text, text + length, value);
+    return result.ec == std::errc() && result.ptr == text + length;
 }
 
 } // namespace
@@ -126,7 +169,12 @@ bool InputByteWaiting(TextInput &in)
 
 double ReadReal(TextInput &in)
 {
-    const RealParse parsed = ParseReal(ReadNumberText(in));
+    char text[MaxNumberText];
+    const std::size_t length = TakeNumberText(in, text);
+    double value;
+    if (length <= MaxNumberText && ReadCommonReal(text, length, value))
+        return value;
+    const RealParse parsed = ParseReal(length <= MaxNumberText ? std::string(text, length) : std::string("?"));
     if (parsed.position != 0)
         RunError(RunErrorInvalidNumber);
     return parsed.value;
