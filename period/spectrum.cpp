@@ -112,6 +112,9 @@ double ReferenceSpectrumPower(const double *t, const double *y, int n, double fr
 
 double SpectrumPower(const double *t, const double *y, int n, double frequency, double sumOfSquares)
 {
+    // The prepared terms hold at most the observations of one file.
+    if (n > MaxObservations)
+        return ReferenceSpectrumPower(t, y, n, frequency, sumOfSquares);
     PrepareSpectrumTerms(t, y, n);
     return SpectrumPowerOfSums(PreparedSpectrumSums(frequency), n, sumOfSquares);
 }
