@@ -10,6 +10,7 @@
 
 #include "bandstream.h"
 #include "numparse.h"
+#include "fileio.h"
 #include "runerror.h"
 #include "screen.h"
 
@@ -126,8 +127,7 @@ void CopyScreenToFile(const std::string &name, uint8_t slot)
 {
     const int fd = OpenHardCopyFile(HardCopyPath(name), DumpSize(), slot);
     WriteFileDump(fd);
-    if (close(fd) != 0)
-        RunErrorFromErrno(errno);
+    CloseOrStop(fd);
 }
 
 void CopyScreenToPrinter() { WritePrinterDump(PrinterWriteByte); }
@@ -164,14 +164,7 @@ void PrinterWriteByte(unsigned char byte)
     if (spool.fd < 0)
         RunError(RunErrorFileNotOpen);
     spool.written = true;
-    for (;;) {
-        const ssize_t done = write(spool.fd, &byte, 1);
-        if (done == 1)
-            return;
-        if (done < 0 && errno == EINTR)
-            continue;
-        RunErrorFromErrno(done < 0 ? errno : ENOSPC);
-    }
+    WriteOrStop(spool.fd, &byte, 1);
 }
 
 namespace {
@@ -206,8 +199,7 @@ void ClosePrinterSpool()
         return;
     const int fd = spool.fd;
     spool.fd = -1;
-    if (close(fd) != 0)
-        RunErrorFromErrno(errno);
+    CloseOrStop(fd);
     if (!spool.written) {
         unlink(spool.path.c_str());
         return;

@@ -8,6 +8,7 @@
 #include "kalidor.h"
 #include "numformat.h"
 #include "output.h"
+#include "fileio.h"
 #include "runerror.h"
 
 namespace {
@@ -37,31 +38,17 @@ OutputFile CreateOutputFile(const std::string &name)
 {
     OutputFile file;
     file.name = name;
-    file.fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (file.fd < 0)
-        RunErrorFromErrno(errno);
+    file.fd = CreateFileOrStop(name);
     return file;
 }
 
-void WriteToFile(OutputFile &file, const std::string &text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(file.fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            RunErrorFromErrno(n < 0 ? errno : ENOSPC);
-        done += static_cast<std::size_t>(n);
-    }
-}
+void WriteToFile(OutputFile &file, const std::string &text) { WriteOrStop(file.fd, text.data(), text.size()); }
 
 void CloseOutputFile(OutputFile &file)
 {
     const int fd = file.fd;
     file.fd = -1;
-    if (close(fd) != 0)
-        RunErrorFromErrno(errno);
+    CloseOrStop(fd);
 }
 
 void OpenInputOrStop(TextInput &in, const std::string &name)

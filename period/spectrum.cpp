@@ -8,6 +8,7 @@
 
 #include "fastspectrumterms.h"
 #include "numformat.h"
+#include "fileio.h"
 #include "runerror.h"
 
 namespace {
@@ -26,15 +27,7 @@ struct SpectrumWriter {
 
 void FlushSpectrum(SpectrumWriter &out)
 {
-    std::size_t done = 0;
-    while (done < out.used) {
-        const ssize_t n = write(out.fd, out.buffer + done, out.used - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            RunErrorFromErrno(n < 0 ? errno : ENOSPC);
-        done += static_cast<std::size_t>(n);
-    }
+    WriteOrStop(out.fd, out.buffer, out.used);
     out.used = 0;
 }
 
@@ -127,9 +120,7 @@ SpectrumResult SpectrumPass(double pmin, double pmax, long intervals, const std:
                             bool reference)
 {
     SpectrumWriter &out = spectrumWriter;
-    out.fd = open(spectrumName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (out.fd < 0)
-        RunErrorFromErrno(errno);
+    out.fd = CreateFileOrStop(spectrumName);
     out.used = 0;
     const double *t = JulianDates + 1;
     const double *y = Magnitudes + 1;
@@ -150,8 +141,7 @@ SpectrumResult SpectrumPass(double pmin, double pmax, long intervals, const std:
         AppendSpectrumLine(out, period, power);
     }
     FlushSpectrum(out);
-    if (close(out.fd) != 0)
-        RunErrorFromErrno(errno);
+    CloseOrStop(out.fd);
     return result;
 }
 
