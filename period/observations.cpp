@@ -1,7 +1,6 @@
 // The observation file and the Julian-date file.
 #include <cerrno>
 #include <cmath>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,11 +16,6 @@ namespace {
 // give exactly 153, 306 and 459 before the fraction is dropped.
 const long double ThirtyPointSix = 30.6L + 1e-12L;
 
-struct OutputFile {
-    int fd = -1;
-    std::string name;
-};
-
 // The name of a Julian-date file that is being written; removed at the end
 // of the program when a stop (an unreadable number, a failed write) comes
 // before it is complete, so that a cut-off file never passes for the data.
@@ -34,22 +28,6 @@ void RemoveUnfinishedJulianDates()
     unfinishedJulianDates.clear();
 }
 
-OutputFile CreateOutputFile(const std::string &name)
-{
-    OutputFile file;
-    file.name = name;
-    file.fd = CreateFileOrStop(name);
-    return file;
-}
-
-void WriteToFile(OutputFile &file, const std::string &text) { WriteOrStop(file.fd, text.data(), text.size()); }
-
-void CloseOutputFile(OutputFile &file)
-{
-    const int fd = file.fd;
-    file.fd = -1;
-    CloseOrStop(fd);
-}
 
 void OpenInputOrStop(TextInput &in, const std::string &name)
 {
@@ -58,23 +36,17 @@ void OpenInputOrStop(TextInput &in, const std::string &name)
 }
 
 // Stops before the observation list would overflow.
-void RefuseTooManyRecords(OutputFile *julianDates)
+void RefuseTooManyRecords()
 {
-    if (julianDates) {
-        CloseOutputFile(*julianDates);
-        unlink(julianDates->name.c_str());
-    }
     Refuse("Prilis mnoho odhadu: program pojme nejvyse " + IntegerText(MaxObservations, 0) + " zaznamu.");
 }
 
 void RefuseEmptyFile() { Refuse("Soubor neobsahuje zadny odhad."); }
 
-// The rejection of record 'record': the message, the partial Julian-date
-// file removed (it must never pass for complete data), status 1.
-[[noreturn]] void RejectRecord(int record, OutputFile &julianDates)
+// The rejection of record 'record': the message and status 1 (the exit hook
+// removes the partial Julian-date file).
+[[noreturn]] void RejectRecord(int record)
 {
-    CloseOutputFile(julianDates);
-    unlink(julianDates.name.c_str());
     WriteLine("Spatny format dat na radku " + IntegerText(record, 0));
     EndProgram(1);
 }
@@ -120,7 +92,7 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
     TextInput in;
     OpenInputOrStop(in, inputName);
     RefuseOverwritingInput(julianDateName);
-    OutputFile julianDates = CreateOutputFile(julianDateName);
+    const int julianDates = CreateFileOrStop(julianDateName);
     unfinishedJulianDates = julianDateName;
     AddExitHook(RemoveUnfinishedJulianDates);
     ObservationCount = 0;
@@ -129,7 +101,7 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
     int record = 0;
     while (!AtEndOfInput(in)) {
         if (record == MaxObservations)
-            RefuseTooManyRecords(&julianDates);
+            RefuseTooManyRecords();
         ++record;
         const double date = ReadReal(in);
         const double time = ReadReal(in);
@@ -154,23 +126,22 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
         const long double minutes = IntegerPart(Fraction(time) * 100 + 1e-6L);
 
         if (!InRange(day, 31) || !InRange(month, 12) || !InRange(hours, 24) || !InRange(minutes, 59))
-            RejectRecord(record, julianDates);
+            RejectRecord(record);
         // A magnitude or a date too large for a double is refused the same
         // way, so that no infinity reaches the spectrum.
         JulianDates[record] = JulianDateOf(static_cast<int>(day), static_cast<int>(month), static_cast<double>(year),
                                            static_cast<int>(hours), static_cast<int>(minutes));
         if (!std::isfinite(magnitude) || !std::isfinite(JulianDates[record]))
-            RejectRecord(record, julianDates);
+            RejectRecord(record);
         ObservationCount = record;
-        WriteToFile(julianDates, FormatFixed(JulianDates[record], 4) + "   " + FormatFixed(magnitude, 3) + "\n");
+        const std::string line = FormatFixed(JulianDates[record], 4) + "   " + FormatFixed(magnitude, 3) + "\n";
+        WriteOrStop(julianDates, line.data(), line.size());
     }
     CloseTextInput(in);
-    CloseOutputFile(julianDates);
+    CloseOrStop(julianDates);
+    if (ObservationCount == 0)
+        RefuseEmptyFile(); // the exit hook removes the empty file
     unfinishedJulianDates.clear();
-    if (ObservationCount == 0) {
-        unlink(julianDateName.c_str());
-        RefuseEmptyFile();
-    }
     WriteLine("Soubor " + Stem + ".jud vytvoren");
 }
 
@@ -182,7 +153,7 @@ void ReadJulianDateFile(const std::string &inputName)
     OpenInputOrStop(in, inputName);
     while (!AtEndOfInput(in)) {
         if (ObservationCount == MaxObservations)
-            RefuseTooManyRecords(nullptr);
+            RefuseTooManyRecords();
         const int n = ObservationCount + 1;
         JulianDates[n] = ReadReal(in);
         Magnitudes[n] = ReadReal(in);

@@ -1,15 +1,11 @@
 // The period spectrum: a least-squares fit of a constant plus a sine at every
 // trial period, made exact for unevenly spaced times by orthonormalising
 // cosine and sine against the constant and each other over the actual times.
-#include <cerrno>
 #include <cmath>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "fastspectrumterms.h"
 #include "numformat.h"
 #include "fileio.h"
-#include "runerror.h"
 
 namespace {
 
