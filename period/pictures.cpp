@@ -50,36 +50,35 @@ int PlotX(const PlotScale &s, double p, int offset) { return Trunc((static_cast<
 
 int PlotY(const PlotScale &s, double a) { return (s.maxY - 25) - Trunc(static_cast<long double>(a) * s.ys); }
 
-// Tick step of the period axis, by the width of the period range.
-double PeriodTickStep(double range)
+// The ticks of the period axis for a range width: the step, the decimals of
+// the label (-1: the whole number) and the label's offset from the range start.
+struct PeriodTicks {
+    double above, step;
+    int decimals, labelOffset;
+};
+
+PeriodTicks PeriodTicksFor(double range)
 {
-    const struct {
-        double above, step;
-    } steps[] = {{200, 50}, {100, 20}, {50, 10}, {25, 5}, {10, 2},     {5, 1},
-                 {2.5, 0.5}, {1, 0.2}, {0.5, 0.1}, {0.25, 0.05}, {0.1, 0.02}};
-    for (const auto &row : steps)
+    const PeriodTicks table[] = {
+        {200, 50, -1, 32},  {100, 20, -1, 32},  {50, 10, -1, 32},  {25, 5, -1, 32},
+        {10, 2, -1, 32},    {5, 1, -1, 32},     {2.5, 0.5, 1, 30}, {1, 0.2, 1, 30},
+        {0.5, 0.1, 1, 30},  {0.25, 0.05, 2, 28}, {0.1, 0.02, 2, 28},
+    };
+    for (const PeriodTicks &row : table)
         if (range > row.above)
-            return row.step;
-    return 0.01;
+            return row;
+    return {0, 0.01, 2, 28};
 }
 
-std::string PeriodLabel(double t, double step)
+std::string PeriodLabel(double t, const PeriodTicks &ticks)
 {
-    if (step >= 1)
-        return FormatWhole(t);
-    return FormatFixed(t, step >= 0.1 ? 1 : 2);
-}
-
-int PeriodLabelOffset(double step)
-{
-    if (step >= 1)
-        return 32;
-    return step >= 0.1 ? 30 : 28;
+    return ticks.decimals < 0 ? FormatWhole(t) : FormatFixed(t, ticks.decimals);
 }
 
 void DrawPeriodTicks(const PlotScale &s, double pmin, double pmax)
 {
-    const double step = PeriodTickStep(pmax - pmin);
+    const PeriodTicks ticks = PeriodTicksFor(pmax - pmin);
+    const double step = ticks.step;
     double t = 0;
     // Ticks stand at multiples of the step counted from 0.  Far from 0 the
     // count starts near the range, so that a period range of millions of
@@ -90,7 +89,7 @@ void DrawPeriodTicks(const PlotScale &s, double pmin, double pmax)
         if (t >= pmin) {
             const int x = PlotX(s, t, 35);
             Line(x, s.maxY - 20, x, s.maxY - 17);
-            OutTextXY(PlotX(s, t, PeriodLabelOffset(step)), s.maxY - 10, PeriodLabel(t, step));
+            OutTextXY(PlotX(s, t, ticks.labelOffset), s.maxY - 10, PeriodLabel(t, ticks));
         }
         const double next = t + step;
         if (next == t)
