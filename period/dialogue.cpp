@@ -122,7 +122,7 @@ void RefuseUnusableData()
 // at least one interval.
 void RefuseUnusableRange()
 {
-    if (!(MinimumPeriod > 0) || !std::isfinite(MaximumPeriod))
+    if (!(MinimumPeriod > 0))
         Refuse("Minimalni perioda musi byt kladna.");
     if (!(MinimumPeriod < MaximumPeriod))
         Refuse("Minimalni perioda musi byt mensi nez maximalni.");
