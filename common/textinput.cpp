@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "fileio.h"
 #include "numparse.h"
 #include "runerror.h"
 
@@ -126,8 +127,7 @@ void CloseTextInput(TextInput &in)
     in.fd = -1;
     in.position = in.length = 0;
     in.atEnd = false;
-    if (close(fd) != 0)
-        RunErrorFromErrno(errno);
+    CloseOrStop(fd);
 }
 
 int PeekByte(TextInput &in)
