@@ -41,15 +41,32 @@ mount -t overlay overlay -o "lowerdir=/usr/bin,upperdir=$work/upper,workdir=$wor
 cd "$work" || exit 1
 awk 'BEGIN { for (i = 0; i < 12; i++) printf "%.4f   %.3f\n", 48000 + i * 1.37, 10 + sin(i * 1.37 * 6.2831853 / 2.5) }' > star.jud
 
-# Runs kalidor with the answers given as arguments, one line each; after a
-# "p" answer the rest waits a moment, so that no key is pending during the
-# printer copy.  Sets 'pid' and 'status'.
+# Waits (at most 60 s) until out.txt holds more yes/no questions than the
+# number given: the question after a picture is written only once its hard
+# copy is finished.
+await_questions_beyond() {
+    local tries=0
+    while [ "$(grep -o '(a/n)?' out.txt 2>/dev/null | wc -l)" -le "$1" ] && [ $tries -lt 600 ]; do
+        sleep 0.1
+        tries=$((tries + 1))
+    done
+}
+
+# Runs kalidor with the answers given as arguments, one line each.  After a
+# "p" answer the rest waits until the copy is finished, so that no key is
+# pending during the printer copy however slow the machine.  Sets 'pid' and
+# 'status'.
 run_kalidor() {
     rm -rf "$work/record"/*
+    : > out.txt
     {
+        local answered=0
         for line in "$@"; do
             printf '%s\n' "$line"
-            case $line in p | P) sleep 0.5 ;; esac
+            case $line in
+                p | P) await_questions_beyond "$answered" ;;
+                a | n) answered=$((answered + 1)) ;;
+            esac
         done
     } | KALIDOR_DISPLAY=offscreen "$kalidor" star.jud > out.txt &
     pid=$!
