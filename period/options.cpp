@@ -1,0 +1,196 @@
+// kalidor's command-line options: a small GNU-style reader that fills the
+// module-level Options before the run starts.
+#include "options.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "numparse.h"
+#include "runerror.h"
+
+RunOptions Options;
+
+namespace {
+
+const char *const Usage =
+    "Usage: kalidor [OPTION]... FILE\n"
+    "Input:\n"
+    "  --band NAME             use the estimates of this band of a table\n"
+    "  --heliocentric RA DEC   convert the times to heliocentric Julian dates\n"
+    "  --barycentric RA DEC    convert the times to barycentric dynamical time\n"
+    "Batch run (asks nothing, prints a report):\n"
+    "  --periods MIN:MAX       trial periods in days\n"
+    "  --intervals K           number of intervals (default: from the data)\n"
+    "  --peaks M               report the M strongest peaks (default 5)\n"
+    "  --prewhiten M           find M periods in turn\n"
+    "  --window                also write the spectral window to STEM.win\n"
+    "  --report text|json      form of the report (default text)\n"
+    "  --fold P|best           also fold at period P or at the strongest one\n"
+    "  --threads N             threads of a large pass (default: automatic)\n"
+    "Figures:\n"
+    "  --plots png|svg|pdf     write STEM-spectrum and STEM-phase figures\n"
+    "  --plot-size WxH         size of the figures (default 1600x1000)\n"
+    "Without OPTIONs kalidor asks for the periods; 'kalidor --help' explains FILE.\n";
+
+[[noreturn]] void RefuseOption(const std::string &message)
+{
+    std::fprintf(stderr, "kalidor: %s\n%s", message.c_str(), Usage);
+    std::fflush(stderr);
+    EndProgram(1);
+}
+
+bool ReadWholeText(const std::string &text, long &value)
+{
+    const IntParse parse = ParseInt(text);
+    value = parse.value;
+    return parse.position == 0 && !text.empty();
+}
+
+bool ReadRealText(const std::string &text, double &value)
+{
+    const RealParse parse = ParseReal(text);
+    value = parse.value;
+    return parse.position == 0 && !text.empty() && std::isfinite(value);
+}
+
+long PositiveWhole(const std::string &option, const std::string &text, long least)
+{
+    long value = 0;
+    if (!ReadWholeText(text, value) || value < least)
+        RefuseOption("invalid value '" + text + "' for " + option);
+    return value;
+}
+
+void ReadPeriodRange(const std::string &text)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos ||
+        !ReadRealText(text.substr(0, colon), Options.minimumPeriod) ||
+        !ReadRealText(text.substr(colon + 1), Options.maximumPeriod))
+        RefuseOption("invalid value '" + text + "' for --periods (MIN:MAX in days)");
+    Options.batch = true;
+}
+
+void ReadFold(const std::string &text)
+{
+    Options.fold = true;
+    Options.foldAtBest = text == "best";
+    if (!Options.foldAtBest && (!ReadRealText(text, Options.foldPeriod) || !(Options.foldPeriod > 0)))
+        RefuseOption("invalid value '" + text + "' for --fold (a period in days, or best)");
+}
+
+void ReadPlotSize(const std::string &text)
+{
+    const std::size_t x = text.find('x');
+    long width = 0, height = 0;
+    if (x == std::string::npos || !ReadWholeText(text.substr(0, x), width) ||
+        !ReadWholeText(text.substr(x + 1), height) || width < 16 || height < 16 || width > 20000 ||
+        height > 20000)
+        RefuseOption("invalid value '" + text + "' for --plot-size (WxH, 16 to 20000 pixels)");
+    Options.plotWidth = static_cast<int>(width);
+    Options.plotHeight = static_cast<int>(height);
+}
+
+// The options that take one value, and where the value goes.
+void ApplyValue(const std::string &option, const std::string &value)
+{
+    if (option == "--band")
+        Options.band = value;
+    else if (option == "--periods")
+        ReadPeriodRange(value);
+    else if (option == "--intervals")
+        Options.intervals = PositiveWhole(option, value, 1);
+    else if (option == "--peaks")
+        Options.peaks = static_cast<int>(PositiveWhole(option, value, 1));
+    else if (option == "--prewhiten")
+        Options.prewhiten = static_cast<int>(PositiveWhole(option, value, 1));
+    else if (option == "--threads")
+        Options.threads = static_cast<int>(PositiveWhole(option, value, 0));
+    else if (option == "--fold")
+        ReadFold(value);
+    else if (option == "--plot-size")
+        ReadPlotSize(value);
+    else if (option == "--report") {
+        if (value != "text" && value != "json")
+            RefuseOption("invalid value '" + value + "' for --report (text or json)");
+        Options.report = value == "json" ? JsonReport : TextReport;
+    } else if (option == "--plots") {
+        if (value != "png" && value != "svg" && value != "pdf")
+            RefuseOption("invalid value '" + value + "' for --plots (png, svg or pdf)");
+        Options.plots = value;
+    }
+}
+
+bool TakesOneValue(const std::string &option)
+{
+    static const char *const names[] = {"--band",  "--periods", "--intervals", "--peaks",     "--prewhiten",
+                                        "--fold",  "--report",  "--threads",   "--plots",     "--plot-size"};
+    for (const char *name : names)
+        if (option == name)
+            return true;
+    return false;
+}
+
+bool IsTimeConversion(const std::string &option)
+{
+    return option == "--heliocentric" || option == "--barycentric";
+}
+
+// A parameter that starts with '-' and has more characters is an option;
+// "-" alone, "--help" and anything with a '?' are left for the help test.
+bool LooksLikeOption(const std::string &parameter)
+{
+    return parameter.size() > 1 && parameter[0] == '-' && parameter != "--help" &&
+           parameter.find('?') == std::string::npos;
+}
+
+} // namespace
+
+int ParseOptions(int argc, char **argv)
+{
+    int i = 1;
+    while (i < argc && LooksLikeOption(argv[i])) {
+        std::string option = argv[i++];
+        if (option == "--")
+            break;
+        std::string value;
+        bool valueGiven = false;
+        const std::size_t equals = option.find('=');
+        if (option.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+            value = option.substr(equals + 1);
+            option.erase(equals);
+            valueGiven = true;
+        }
+        if (option == "--window" && !valueGiven) {
+            Options.window = true;
+        } else if (IsTimeConversion(option)) {
+            // RA and DEC: "--barycentric RA DEC" or "--barycentric=RA,DEC".
+            const std::size_t comma = value.find(',');
+            if (valueGiven && comma != std::string::npos) {
+                Options.rightAscension = value.substr(0, comma);
+                Options.declination = value.substr(comma + 1);
+            } else if (!valueGiven && i + 1 < argc) {
+                Options.rightAscension = argv[i++];
+                Options.declination = argv[i++];
+            } else {
+                RefuseOption("option '" + option + "' requires two values, RA and DEC");
+            }
+            Options.timeConversion = option == "--heliocentric" ? HeliocentricTime : BarycentricTime;
+        } else if (TakesOneValue(option)) {
+            if (!valueGiven) {
+                if (i >= argc)
+                    RefuseOption("option '" + option + "' requires a value");
+                value = argv[i++];
+            }
+            ApplyValue(option, value);
+        } else {
+            RefuseOption("unrecognized option '" + std::string(argv[i - 1]) + "'");
+        }
+    }
+    if (Options.batch && !(Options.minimumPeriod > 0 && Options.minimumPeriod < Options.maximumPeriod))
+        RefuseOption("--periods needs 0 < MIN < MAX");
+    return i;
+}
+
+const char *OptionsUsage() { return Usage; }

@@ -1,0 +1,48 @@
+// kalidor's command-line options.  They come before the file name, GNU
+// style ("--band=V" or "--band V"); "--" ends them.  Without options the
+// program runs exactly as a plain "kalidor FILE".
+#pragma once
+#include <string>
+
+enum TimeConversion { NoTimeConversion, HeliocentricTime, BarycentricTime };
+
+enum ReportForm { TextReport, JsonReport };
+
+struct RunOptions {
+    // Input side.
+    std::string band;                   // --band NAME; empty: the band with most estimates
+    TimeConversion timeConversion = NoTimeConversion; // --heliocentric / --barycentric
+    std::string rightAscension;         // RA text (hours), as typed
+    std::string declination;            // DEC text (degrees), as typed
+
+    // Batch run: present when --periods was given.
+    bool batch = false;
+    double minimumPeriod = 0;           // --periods MIN:MAX
+    double maximumPeriod = 0;
+    long intervals = 0;                 // --intervals K; 0: chosen from the data
+    int peaks = 5;                      // --peaks M
+    int prewhiten = 0;                  // --prewhiten M; 0: none
+    bool window = false;                // --window
+    ReportForm report = TextReport;     // --report text|json
+    bool fold = false;                  // --fold P|best
+    bool foldAtBest = false;
+    double foldPeriod = 0;
+    int threads = 0;                    // --threads N; 0: automatic
+
+    // Figures.
+    std::string plots;                  // --plots png|svg|pdf; empty: none
+    int plotWidth = 1600;               // --plot-size WxH
+    int plotHeight = 1000;
+};
+
+extern RunOptions Options;
+
+// Reads the options at the front of argv into Options and returns the index
+// of the first parameter that is not an option (argc when there is none).
+// "--help" and any parameter with a '?' are left in place for the help
+// test.  An unknown option or an unusable value ends the program with a
+// message and the usage on standard error, status 1.
+int ParseOptions(int argc, char **argv);
+
+// The usage lines of the options, as written after a refused option.
+const char *OptionsUsage();
