@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "numparse.h"
 #include "runerror.h"
@@ -137,12 +138,27 @@ bool IsTimeConversion(const std::string &option)
     return option == "--heliocentric" || option == "--barycentric";
 }
 
-// A parameter that starts with '-' and has more characters is an option;
-// "-" alone, "--help" and anything with a '?' are left for the help test.
+bool IsExistingFile(const std::string &name)
+{
+    struct stat s;
+    return stat(name.c_str(), &s) == 0;
+}
+
+bool IsKnownOption(const std::string &option)
+{
+    return option == "--" || option == "--window" || IsTimeConversion(option) || TakesOneValue(option);
+}
+
+// A parameter that starts with "--" is an option.  "--help" and anything
+// with a '?' are left for the help test, and so is a parameter that names
+// no option but an existing file: such a file is read as before.  Other
+// parameters, "-h" among them, are file names.
 bool LooksLikeOption(const std::string &parameter)
 {
-    return parameter.size() > 1 && parameter[0] == '-' && parameter != "--help" &&
-           parameter.find('?') == std::string::npos;
+    if (parameter.compare(0, 2, "--") != 0 || parameter == "--help" || parameter.find('?') != std::string::npos)
+        return false;
+    const std::string name = parameter.substr(0, parameter.find('='));
+    return IsKnownOption(name) || !IsExistingFile(parameter);
 }
 
 } // namespace
