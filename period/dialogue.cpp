@@ -1,5 +1,6 @@
 // The dialogue of one kalidor run, from the help test to the last fold.
 #include <cmath>
+#include <cstdio>
 
 #include "kalidor.h"
 #include "output.h"
@@ -168,6 +169,24 @@ void Refuse(const std::string &message)
 {
     WriteLine(message);
     EndProgram(1);
+}
+
+bool BatchRun = false;
+InputSummary Input;
+
+void Refuse(const std::string &message, const std::string &englishMessage)
+{
+    if (!BatchRun)
+        Refuse(message);
+    std::fprintf(stderr, "kalidor: %s\n", englishMessage.c_str());
+    std::fflush(stderr);
+    EndProgram(1);
+}
+
+void Tell(const std::string &line)
+{
+    if (!BatchRun)
+        WriteLine(line);
 }
 
 int RunDialogue(int argc, char **argv)

@@ -94,3 +94,24 @@ void DrawSpectrumPlot();
 void DrawPhaseDiagram(double period, double epoch);
 // Ends the program with a message and status 1 (refused input).
 [[noreturn]] void Refuse(const std::string &message);
+
+// --- batch run ----------------------------------------------------------
+// True for a run without questions (--periods): the dialogue's messages are
+// not written, refusals go to standard error in English.
+extern bool BatchRun;
+// Refused input in either mode: the Czech message on standard output in
+// the dialogue, "kalidor: " and the English one on standard error in a
+// batch run; status 1.
+[[noreturn]] void Refuse(const std::string &message, const std::string &englishMessage);
+// A line of the dialogue that a batch run leaves out.
+void Tell(const std::string &line = std::string());
+
+// What reading the input found out, for the messages and the report.
+struct InputSummary {
+    std::string band;            // the band used; empty for a file without bands
+    std::string timeScale = "JD"; // "JD" as read, "HJD" or "BJD_TDB" (converted or as named by a table)
+    long skippedLimits = 0;       // rows of a table that give a limit (<, >), not an estimate
+    long skippedOtherBands = 0;   // rows of a table of other bands
+    long skippedEmpty = 0;        // rows of a table without a time or magnitude
+};
+extern InputSummary Input;
