@@ -1,43 +1,47 @@
-# make        builds the programs into build/bin/
-# make run    installs what is missing, builds, starts kalidor on the example
-# make test   installs what is missing, builds, runs every test
+# make         installs what building needs, builds the five programs into build/bin/
+# make run     the same, then starts kalidor on the example (in build/example/)
+# make test    also installs what the tests need, builds everything, runs every test
+# make bench   the speed of the spectrum pass
 # make install installs programs and manual pages (PREFIX, DESTDIR)
+MAKEFLAGS += --no-print-directory
 BUILD ?= build
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PROGRAMS = kalidor sexadec lapsor tempconv
 
-.PHONY: all deps configure programs run test bench install pictures clean
+.PHONY: all deps test-deps configure programs run test bench install pictures clean
+# One step after the other: the packages before the build, the build before the run.
+.NOTPARALLEL:
 
-all: programs
+all: deps programs
 
 deps:
 	@sh scripts/install-deps.sh
+
+test-deps:
+	@sh scripts/install-deps.sh --tests
 
 configure:
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 
 programs: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
+	@cmake --build $(BUILD) -j $(JOBS) --target programs
 
 run: deps programs
 	@sh scripts/run-example.sh $(BUILD)
 
-test: deps configure
+test: test-deps configure
 	@cmake --build $(BUILD) -j $(JOBS)
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
 
 install: programs
-	@cmake --build $(BUILD) -j $(JOBS) --target bandpng
 	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
-bench: deps configure
+bench: test-deps configure
 	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench
 	@$(BUILD)/tests/spectrum_bench
 
 # The README's pictures, rendered from the bundled example.
 pictures: deps programs
-	@cmake --build $(BUILD) -j $(JOBS) --target bandpng
 	@sh scripts/make-pictures.sh $(BUILD)
 
 clean:

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes example.dat: synthetic brightness estimates of a pulsating star.
 
-The star has a Cepheid-like light curve (a quick rise to maximum and a slow
-decline) with the period TRUE_PERIOD days.  An observer estimates it on 150
+The star pulsates with the period TRUE_PERIOD days and an amplitude of about
+0.7 magnitude.  Its light rises slowly to maximum, over about 0.7 of the
+period, and falls quickly, over the other 0.3: the magnitude, larger for
+fainter light, falls slowly and rises quickly.  An observer estimates it on 150
 random nights of 1994 and 1995, between 19 h and 3 h UT, with a scatter of
 about 0.1 magnitude, and writes one line per estimate:
 
@@ -22,7 +24,7 @@ import math
 import random
 
 TRUE_PERIOD = 4.2713          # days
-EPOCH = 49350.25              # a maximum of brightness, reduced Julian date
+EPOCH = 49350.25              # phase 0, reduced Julian date
 MEAN_MAGNITUDE = 6.35
 SCATTER = 0.10                # standard deviation of one estimate
 ESTIMATES = 150
@@ -38,7 +40,8 @@ def reduced_julian_date(day, hours, minutes):
 
 
 def light_curve(phase):
-    """Magnitude at a phase (0 = maximum): steep rise, slow decline."""
+    """Magnitude at a phase: the light rises slowly from its minimum at phase
+    0.36 to its maximum at phase 1.06 and falls quickly back to the minimum."""
     shape = (0.30 * math.cos(2 * math.pi * phase)
              + 0.11 * math.cos(4 * math.pi * phase - 0.9)
              + 0.04 * math.cos(6 * math.pi * phase - 1.8))

@@ -1,9 +1,47 @@
 #!/bin/sh
-# Installs the Debian packages the project needs to build and test, when any
-# is missing.  Uses sudo when not run as root; does nothing when all are there.
-set -e
-packages="build-essential cmake make pkg-config googletest libgtest-dev libbenchmark-dev
-libsdl2-dev libpng-dev libsleef-dev xvfb x11-apps xdotool xauth man-db groff-base"
+# Installs the Debian packages that are missing: those that building and
+# running the programs need and, with --tests, also those that the tests and
+# the benchmark add.  Uses sudo when not run as root and does nothing when
+# every package is there.  The package manager's output goes to a log that
+# is shown only when the installation fails.
+# Usage: install-deps.sh [--tests]
+
+# Building and running the programs.
+build_packages="
+build-essential
+cmake
+make
+pkg-config
+libsdl2-dev
+libpng-dev
+libsleef-dev
+liberfa-dev
+libgsl-dev
+nlohmann-json3-dev
+libcairo2-dev
+"
+
+# What the tests and the benchmark add.
+test_packages="
+googletest
+libgtest-dev
+libbenchmark-dev
+xvfb
+x11-apps
+xdotool
+xauth
+man-db
+groff-base
+"
+
+case "$1" in
+    "") packages=$build_packages ;;
+    --tests) packages="$build_packages $test_packages" ;;
+    *)
+        echo "Usage: install-deps.sh [--tests]" >&2
+        exit 2
+        ;;
+esac
 
 missing=""
 for p in $packages; do
@@ -13,8 +51,25 @@ for p in $packages; do
 done
 [ -z "$missing" ] && exit 0
 
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=""
+elif command -v sudo >/dev/null 2>&1; then
+    sudo="sudo"
+else
+    echo "Missing packages:$missing" >&2
+    echo "Install them as root (sudo is not available)." >&2
+    exit 1
+fi
+
 echo "Installing missing packages:$missing"
-if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends $missing
+log=$(mktemp) || exit 1
+trap 'rm -f "$log"' EXIT
+# sudo clears the environment, so the front end is set on apt-get's own
+# command line.
+if ! { $sudo apt-get update -qq &&
+       $sudo env DEBIAN_FRONTEND=noninteractive \
+           apt-get install -y -qq --no-install-recommends $missing; } >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "Installing the packages failed; the package manager's output is above." >&2
+    exit 1
+fi
