@@ -6,7 +6,7 @@
 
 #include "textinput.h"
 
-const int MaxObservations = 1000;
+const int MaxObservations = 1000000;
 
 // Names derived from the first command-line parameter.
 extern std::string InputName;
@@ -64,6 +64,31 @@ bool IsSameFile(const std::string &a, const std::string &b);
 // Ends the run with a message (status 1) when outputName is the input file,
 // which creating it would empty.
 void RefuseOverwritingInput(const std::string &outputName);
+
+// --- tables and time scales ---------------------------------------------
+// True when the file is a table of a database export (its first line has a
+// comma, or starts with a full Julian date or a column name).
+bool IsTableFile(const std::string &inputName);
+// Reads the estimates of one band of a table (the --band option's, or the
+// one with the most estimates) into the observation list, fills Input,
+// writes the Julian-date file and the summary line; refuses (status 1) a
+// row that cannot be read, too many estimates and a second conversion.
+void ReadTableFile(const std::string &inputName, const std::string &julianDateName);
+// Reads the input named by InputName as its form asks (Julian-date file,
+// table or observation file), converts its times as the options ask and
+// names the time scale.
+void ObtainObservations();
+// Writes the observation list to a Julian-date file.
+void WriteJulianDateFile(const std::string &julianDateName);
+// A reduced Julian date (UTC) on the time scale the options ask for (as it
+// is without --heliocentric or --barycentric); sets Input.timeScale.
+double ConvertedTime(double reduced);
+// ConvertedTime for every observation of the list.
+void ConvertAllTimes();
+// Refuses a time conversion of times already on the scale 'scale' (not "JD").
+void RefuseSecondConversion(const std::string &scale);
+// The dialogue line naming the time scale, when it is not plain JD.
+void TellTimeScale();
 
 // --- spectrum -----------------------------------------------------------
 // Subtracts the mean from every magnitude; sets LeastCentred,
