@@ -35,12 +35,13 @@ bool IsColumnName(const std::string &field)
     return IsTimeName(capitals) || IsMagnitudeName(capitals) || IsBandName(capitals);
 }
 
-// The whole text as a finite real, with nothing else in it.
+// The whole text as a finite real, blanks around it allowed.
 bool ReadNumber(const std::string &text, double &value)
 {
-    if (text.empty())
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
         return false;
-    const RealParse parse = ParseReal(text);
+    const RealParse parse = ParseReal(text.substr(first, text.find_last_not_of(" \t") + 1 - first));
     value = parse.value;
     return parse.position == 0 && std::isfinite(value);
 }
@@ -76,7 +77,7 @@ bool IsTableFirstLine(const std::string &line)
     const std::string first = FirstField(line);
     double value = 0;
     if (ReadNumber(first, value))
-        return value >= FullJulianDateStart;
+        return value >= FullJulianDateStart && value < EightDigitStart;
     return IsColumnName(first);
 }
 

@@ -13,6 +13,9 @@
 
 // Full Julian dates start here; smaller times count as reduced already.
 const double FullJulianDateStart = 2400000;
+// A first field from here on has eight digits: a date YYYYMMDD, not a
+// Julian date.
+const double EightDigitStart = 10000000;
 
 // How a table's lines are split and where its columns are.
 struct TableLayout {
@@ -25,7 +28,8 @@ struct TableLayout {
 };
 
 // True when a file whose first line is 'line' is a table: the line has a
-// comma, or its first field is a full Julian date or a column name.
+// comma, or its first field is a full Julian date (seven digits, from
+// 2400000 on) or a column name.
 bool IsTableFirstLine(const std::string &line);
 
 // The layout that the first line gives.  For a header line, false when it
