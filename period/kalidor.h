@@ -101,6 +101,12 @@ double SpectrumPower(const double *t, const double *y, int n, double frequency, 
 // One spectrum pass over the K + 1 periods from pmin to pmax: writes the
 // spectrum file and returns the maximum power and its period.
 SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName);
+// Progress of a pass over 'periods' trial periods, on standard error when
+// that is a terminal and the pass is long; ShowSpectrumProgress after each
+// period (1..periods), EndSpectrumProgress clears the line.
+void BeginSpectrumProgress(long periods, int observations);
+void ShowSpectrumProgress(long done);
+void EndSpectrumProgress();
 // The power a peak must exceed to be significant at the 95 % level.
 double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax);
 

@@ -120,14 +120,14 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
         SkipLine(in);
         Magnitudes[record] = magnitude;
         // The note compares calendar dates, so that six- and eight-digit
-        // dates may follow each other.
+        // dates may follow each other; a field that is no date gets none.
+        const DateFieldParts parts = SplitDateField(date);
         const long double order = DateFieldOrder(date);
-        if (previousOrder > order)
+        if (parts.usable && previousOrder > order)
             WriteLine("Poznamka: Data nejsou usporadana chronologicky");
         previousOrder = order;
         MagnitudeSum += magnitude;
 
-        const DateFieldParts parts = SplitDateField(date);
         // Minutes as the two decimal digits are written: 23.56 is 23 h 56 min
         // although the double behind it lies just below.
         const long double hours = IntegerPart(time);
