@@ -37,14 +37,6 @@ std::string TwoDigitHundredths(const std::string &text)
     return text.substr(0, point + 1) + digits;
 }
 
-// Light time for the star-ward projection of a position in au, in days.
-double LightDays(const double position[3], const double direction[3])
-{
-    double p[3] = {position[0], position[1], position[2]};
-    double s[3] = {direction[0], direction[1], direction[2]};
-    return eraPdp(p, s) * ERFA_AULT / ERFA_DAYSEC;
-}
-
 } // namespace
 
 bool ReadRightAscension(const std::string &text, double &hours)
@@ -81,6 +73,89 @@ int UtcToTt(double utc, double &tt)
     return status;
 }
 
+namespace {
+
+// The ephemeris at whole TT days: the Earth's heliocentric and
+// barycentric position (au) and velocity (au/day), and TDB - TT (days).
+// Between two such days the Earth's motion is a cubic to far better than a
+// microsecond, and TDB - TT a straight line; a conversion interpolates
+// them instead of evaluating the full series for every observation.
+struct EphemerisDay {
+    long day;
+    bool filled;
+    int status;
+    double position[2][3];
+    double velocity[2][3];
+    double tdbMinusTt;
+};
+
+// The days met last, by day number modulo the size; observations near in
+// time share their days.
+const int EphemerisCacheSize = 64;
+EphemerisDay ephemerisCache[EphemerisCacheSize];
+
+const EphemerisDay &EphemerisOfDay(long day)
+{
+    EphemerisDay &entry = ephemerisCache[static_cast<unsigned long>(day) % EphemerisCacheSize];
+    if (entry.filled && entry.day == day)
+        return entry;
+    entry.day = day;
+    entry.filled = true;
+    const double second = SecondPart(static_cast<double>(day));
+    // TDB - TT at the geocentre; the day fraction stands for UT1 (it only
+    // enters the terms of an observer away from the geocentre).
+    entry.tdbMinusTt = eraDtdb(ReducedStart, second, 0.5, 0, 0, 0) / ERFA_DAYSEC;
+    double heliocentric[2][3], barycentric[2][3];
+    entry.status = eraEpv00(ReducedStart, second, heliocentric, barycentric);
+    for (int k = 0; k < 3; ++k) {
+        entry.position[0][k] = heliocentric[0][k];
+        entry.velocity[0][k] = heliocentric[1][k];
+        entry.position[1][k] = barycentric[0][k];
+        entry.velocity[1][k] = barycentric[1][k];
+    }
+    return entry;
+}
+
+// The star-ward projection of the Earth's position (au) at TT 'tt' by the
+// cubic through the whole days around it; 'frame' 0 heliocentric, 1
+// barycentric.  Also gives TDB - TT (days) and the ephemeris status.
+double ProjectedEarth(double tt, int frame, const double direction[3], double &tdbMinusTt, int &status)
+{
+    const long day = static_cast<long>(std::floor(tt));
+    const double f = tt - static_cast<double>(day);
+    const EphemerisDay before = EphemerisOfDay(day);
+    const EphemerisDay &after = EphemerisOfDay(day + 1);
+    double p0 = 0, p1 = 0, v0 = 0, v1 = 0;
+    for (int k = 0; k < 3; ++k) {
+        p0 += before.position[frame][k] * direction[k];
+        p1 += after.position[frame][k] * direction[k];
+        v0 += before.velocity[frame][k] * direction[k];
+        v1 += after.velocity[frame][k] * direction[k];
+    }
+    tdbMinusTt = before.tdbMinusTt + f * (after.tdbMinusTt - before.tdbMinusTt);
+    status = before.status > after.status ? before.status : after.status;
+    // Cubic Hermite interpolation over one day.
+    const double f2 = f * f, f3 = f2 * f;
+    return (2 * f3 - 3 * f2 + 1) * p0 + (f3 - 2 * f2 + f) * v0 + (-2 * f3 + 3 * f2) * p1 + (f3 - f2) * v1;
+}
+
+// The light time (days) of the Earth's projected position for a UTC date;
+// TT and TDB come with it.
+int LightTimeOfEarth(double utc, int frame, const double direction[3], double &lightDays, double &tdb)
+{
+    double tt = 0;
+    const int status = UtcToTt(utc, tt);
+    if (status < 0 || !(std::fabs(tt) < 1e9))
+        return -1;
+    double tdbMinusTt = 0;
+    int ephemeris = 0;
+    lightDays = ProjectedEarth(tt, frame, direction, tdbMinusTt, ephemeris) * ERFA_AULT / ERFA_DAYSEC;
+    tdb = tt + tdbMinusTt;
+    return WorseStatus(status, ephemeris);
+}
+
+} // namespace
+
 int UtcToTdb(double utc, double &tdb)
 {
     double tt = 0;
@@ -98,24 +173,16 @@ int UtcToTdb(double utc, double &tdb)
 
 int HeliocentricJulianDate(double utc, const double direction[3], double &hjd)
 {
-    double tdb = 0;
-    const int status = UtcToTdb(utc, tdb);
-    if (status < 0)
-        return -1;
-    double heliocentric[2][3], barycentric[2][3];
-    const int ephemeris = eraEpv00(ReducedStart, SecondPart(tdb), heliocentric, barycentric);
-    hjd = utc + LightDays(heliocentric[0], direction);
-    return WorseStatus(status, ephemeris);
+    double light = 0, tdb = 0;
+    const int status = LightTimeOfEarth(utc, 0, direction, light, tdb);
+    hjd = utc + light;
+    return status;
 }
 
 int BarycentricJulianDate(double utc, const double direction[3], double &bjd)
 {
-    double tdb = 0;
-    const int status = UtcToTdb(utc, tdb);
-    if (status < 0)
-        return -1;
-    double heliocentric[2][3], barycentric[2][3];
-    const int ephemeris = eraEpv00(ReducedStart, SecondPart(tdb), heliocentric, barycentric);
-    bjd = tdb + LightDays(barycentric[0], direction);
-    return WorseStatus(status, ephemeris);
+    double light = 0, tdb = 0;
+    const int status = LightTimeOfEarth(utc, 1, direction, light, tdb);
+    bjd = tdb + light;
+    return status;
 }

@@ -6,6 +6,10 @@
 // a few tenths of a second, hence the tolerance.
 #include <gtest/gtest.h>
 
+#include <erfa.h>
+#include <erfam.h>
+
+#include <algorithm>
 #include <cmath>
 
 #include "timescale.h"
@@ -103,6 +107,44 @@ TEST(TimeScale, TerrestrialTimeAcrossALeapSecond)
         EXPECT_EQ(UtcToTt(c.utc, tt), 0);
         EXPECT_NEAR((tt - c.utc) * 86400, c.seconds, 1e-4) << c.utc;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The full ERFA chain for one date, every series evaluated at the date
+// itself: UTC -> TAI -> TT -> TDB, the Earth's position at TDB.
+void FullChain(double utc, const double direction[3], double &hjd, double &bjd)
+{
+    double tai1, tai2, tt1, tt2, tdb1, tdb2, pvh[2][3], pvb[2][3];
+    eraUtctai(2400000.5, utc - 0.5, &tai1, &tai2);
+    eraTaitt(tai1, tai2, &tt1, &tt2);
+    const double fraction = utc + 0.5 - std::floor(utc + 0.5);
+    eraTttdb(tt1, tt2, eraDtdb(tt1, tt2, fraction, 0, 0, 0), &tdb1, &tdb2);
+    eraEpv00(tdb1, tdb2, pvh, pvb);
+    double s[3] = {direction[0], direction[1], direction[2]};
+    const double light = ERFA_AULT / ERFA_DAYSEC;
+    hjd = utc + eraPdp(pvh[0], s) * light;
+    bjd = (tdb1 - 2400000) + tdb2 + eraPdp(pvb[0], s) * light;
+}
+
+// Over a decade at uneven times, back and forth, the conversions keep
+// within a few microseconds of the full chain.
+TEST(TimeScale, AsTheFullChain)
+{
+    double direction[3];
+    StarDirection(22.486, 58.415, direction);
+    double worst = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const double utc = 53000 + std::fmod(i * 912.7317, 3650.0);
+        double hjd, bjd, fullHjd, fullBjd;
+        ASSERT_EQ(HeliocentricJulianDate(utc, direction, hjd), 0);
+        ASSERT_EQ(BarycentricJulianDate(utc, direction, bjd), 0);
+        FullChain(utc, direction, fullHjd, fullBjd);
+        worst = std::max({worst, std::fabs(hjd - fullHjd), std::fabs(bjd - fullBjd)});
+    }
+    EXPECT_LT(worst, 5e-11) << worst * 86400 << " s";
 }
 
 } // namespace
