@@ -436,8 +436,8 @@ TEST(KalidorRun, OutputFilesThatCannotBeCreated)
 
 TEST(KalidorRun, DatesAndTimesOfTheRecords)
 {
-    // In the order of the raw date numbers, so no note; the last record has
-    // no line end.
+    // In calendar order, so no note; the last record (the year written
+    // out) has no line end.
     const std::string records = "900012  0  11\n"        // month 0: 12 December 1989
                                 "900231  0  10\n"        // 31 February: 3 March 1990
                                 "900800\t0\t10.5\n"      // day 0: 31 July 1990
@@ -450,7 +450,7 @@ TEST(KalidorRun, DatesAndTimesOfTheRecords)
                                 "900813  0.30  -1.25\n"
                                 "  910115  23.50  11.9\n"
                                 "991231  0  13\n"
-                                "19900812  0  8";         // the year 3890
+                                "19991231  12.00  8";     // the same day as the record before
     const std::string julianDates = "47872.500   11.000\n"
                                     "47953.500   10.000\n"
                                     "48103.500   10.500\n"
@@ -463,7 +463,7 @@ TEST(KalidorRun, DatesAndTimesOfTheRecords)
                                     "48116.521   -1.250\n"
                                     "48272.493   11.900\n"
                                     "51543.500   13.000\n"
-                                    "742090.500   8.000\n";
+                                    "51544.000   8.000\n";
     const std::string noteOnce = "900812 12.00 12.1\n900810 12.00 12.4\n900811 12.00 11.9\n"
                                  "900820 12.00 12.6\n900825 12.00 12.0\n";
     const std::string noteTwice = "900812 12.00 12.1\n900810 12.00 12.4\n900811 12.00 11.9\n"
