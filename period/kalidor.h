@@ -66,8 +66,7 @@ bool IsSameFile(const std::string &a, const std::string &b);
 void RefuseOverwritingInput(const std::string &outputName);
 
 // --- tables and time scales ---------------------------------------------
-// True when the file is a table of a database export (its first line has a
-// comma, or starts with a full Julian date or a column name).
+// True when the file is a table of a database export (see IsTableFirstLine).
 bool IsTableFile(const std::string &inputName);
 // Reads the estimates of one band of a table (the --band option's, or the
 // one with the most estimates) into the observation list, fills Input,

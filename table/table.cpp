@@ -68,11 +68,27 @@ void DropByteOrderMark(std::string &line)
         line.erase(0, 3);
 }
 
+// True when the text before the first comma of a line is one field: a
+// single word, or a quoted text.  An observation record with a decimal
+// comma ("900812  23.56  12,67") has several words there.
+bool CommaSeparatesFields(const std::string &line)
+{
+    const std::size_t comma = line.find(',');
+    if (comma == std::string::npos)
+        return false;
+    const std::string first = line.substr(0, comma);
+    const std::size_t start = first.find_first_not_of(" \t");
+    if (start == std::string::npos || first[start] == '"')
+        return true; // an empty or quoted first field
+    const std::size_t end = first.find_last_not_of(" \t");
+    return first.find_first_of(" \t", start) > end;
+}
+
 } // namespace
 
 bool IsTableFirstLine(const std::string &line)
 {
-    if (line.find(',') != std::string::npos)
+    if (CommaSeparatesFields(line))
         return true;
     const std::string first = FirstField(line);
     double value = 0;

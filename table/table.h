@@ -28,8 +28,9 @@ struct TableLayout {
 };
 
 // True when a file whose first line is 'line' is a table: the line has a
-// comma, or its first field is a full Julian date (seven digits, from
-// 2400000 on) or a column name.
+// comma after a first field of one word (or a quoted or empty one; an
+// observation record with a decimal comma is no table), or its first field
+// is a full Julian date (seven digits, from 2400000 on) or a column name.
 bool IsTableFirstLine(const std::string &line);
 
 // The layout that the first line gives.  For a header line, false when it

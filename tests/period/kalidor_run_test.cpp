@@ -723,6 +723,8 @@ TEST(KalidorRun, TablesOfTheDatabases)
              Created("star") + "Casova skala: heliocentricka julianska data (HJD).\n" +
              "Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.\n",
          1},
+        {"a decimal comma in the first record", {"star.dat"}, {{"star.dat", "900812  23.56  12,67\n"}},
+         StopAtTheSpectrum, Opening + Converting, 106, true, {}, {"star.jud"}},
         {"--band for an observation file", {"--band", "V", "star.dat"}, {{"star.dat", SineData}}, StopAtTheSpectrum,
          Opening + "Volba --band plati jen pro tabulky.\n", 1},
         {"barycentric times of an observation file",

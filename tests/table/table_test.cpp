@@ -18,6 +18,9 @@ TEST(Table, WhichFirstLinesMakeATable)
         {"JD\tMagnitude", true},                // a column name
         {"\"jd\"\tmag", true},                  // quoted, any case
         {"900812  23.56  12.67", false},        // an observation record
+        {"900812  23.56  12,67", false},        // the same with a decimal comma
+        {"\"Star Name\",JD,Mag", true},          // a quoted first field
+        {",JD,Mag", true},                      // an empty first field
         {"19951009  18.09  3.9", false},        // eight digits: a date
         {"2399999.5 3.7", false},               // below the full Julian dates
         {"48116.517   12.670", false},          // a Julian-date file line
