@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "kalidor.h"
+#include "options.h"
 #include "output.h"
 #include "runerror.h"
 
@@ -141,13 +142,25 @@ void RunSpectrumPass()
     ShowSpectrumPicture();
 }
 
+} // namespace
+
 void ObtainObservations()
 {
-    if (FileExtension(InputName) == ".jud")
+    const bool table = FileExtension(InputName) != ".jud" && IsTableFile(InputName);
+    if (!table && !Options.band.empty())
+        Refuse("Volba --band plati jen pro tabulky.", "--band applies to tables only");
+    if (FileExtension(InputName) == ".jud") {
         ReadJulianDateFile(InputName);
-    else
+        ConvertAllTimes();
+    } else if (table) {
+        ReadTableFile(InputName, JulianDateFileName);
+    } else {
         ReadObservationFile(InputName, JulianDateFileName);
+    }
+    TellTimeScale();
 }
+
+namespace {
 
 [[noreturn]] void FoldLoop()
 {

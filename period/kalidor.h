@@ -6,7 +6,7 @@
 
 #include "textinput.h"
 
-const int MaxObservations = 1000;
+const int MaxObservations = 1000000;
 
 // Names derived from the first command-line parameter.
 extern std::string InputName;
@@ -65,6 +65,30 @@ bool IsSameFile(const std::string &a, const std::string &b);
 // which creating it would empty.
 void RefuseOverwritingInput(const std::string &outputName);
 
+// --- tables and time scales ---------------------------------------------
+// True when the file is a table of a database export (see IsTableFirstLine).
+bool IsTableFile(const std::string &inputName);
+// Reads the estimates of one band of a table (the --band option's, or the
+// one with the most estimates) into the observation list, fills Input,
+// writes the Julian-date file and the summary line; refuses (status 1) a
+// row that cannot be read, too many estimates and a second conversion.
+void ReadTableFile(const std::string &inputName, const std::string &julianDateName);
+// Reads the input named by InputName as its form asks (Julian-date file,
+// table or observation file), converts its times as the options ask and
+// names the time scale.
+void ObtainObservations();
+// Writes the observation list to a Julian-date file.
+void WriteJulianDateFile(const std::string &julianDateName);
+// A reduced Julian date (UTC) on the time scale the options ask for (as it
+// is without --heliocentric or --barycentric); sets Input.timeScale.
+double ConvertedTime(double reduced);
+// ConvertedTime for every observation of the list.
+void ConvertAllTimes();
+// Refuses a time conversion of times already on the scale 'scale' (not "JD").
+void RefuseSecondConversion(const std::string &scale);
+// The dialogue line naming the time scale, when it is not plain JD.
+void TellTimeScale();
+
 // --- spectrum -----------------------------------------------------------
 // Subtracts the mean from every magnitude; sets LeastCentred,
 // GreatestCentred (both include 0) and SumOfSquares.
@@ -76,6 +100,12 @@ double SpectrumPower(const double *t, const double *y, int n, double frequency, 
 // One spectrum pass over the K + 1 periods from pmin to pmax: writes the
 // spectrum file and returns the maximum power and its period.
 SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName);
+// Progress of a pass over 'periods' trial periods, on standard error when
+// that is a terminal and the pass is long; ShowSpectrumProgress after each
+// period (1..periods), EndSpectrumProgress clears the line.
+void BeginSpectrumProgress(long periods, int observations);
+void ShowSpectrumProgress(long done);
+void EndSpectrumProgress();
 // The power a peak must exceed to be significant at the 95 % level.
 double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax);
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "dates.h"
 #include "kalidor.h"
 #include "numformat.h"
 #include "output.h"
@@ -57,6 +58,16 @@ long double Fraction(long double v) { return v - std::trunc(v); }
 
 bool InRange(long double v, long double highest) { return v >= 0 && v <= highest; }
 
+// The reduced Julian date of a split date field: the 1900s as always, a
+// year written out by the Gregorian calendar.
+double JulianDateOfParts(const DateFieldParts &parts, int hours, int minutes)
+{
+    const int day = static_cast<int>(parts.day), month = static_cast<int>(parts.month);
+    if (parts.yearWrittenOut)
+        return GregorianJulianDateOf(day, month, static_cast<int>(parts.year), hours, minutes);
+    return JulianDateOf(day, month, static_cast<double>(parts.year), hours, minutes);
+}
+
 } // namespace
 
 bool IsSameFile(const std::string &a, const std::string &b)
@@ -97,7 +108,7 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
     AddExitHook(RemoveUnfinishedJulianDates);
     ObservationCount = 0;
     MagnitudeSum = 0;
-    double previousDate = 0;
+    long double previousOrder = 0;
     int record = 0;
     while (!AtEndOfInput(in)) {
         if (record == MaxObservations)
@@ -108,29 +119,26 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
         const double magnitude = ReadReal(in);
         SkipLine(in);
         Magnitudes[record] = magnitude;
-        if (previousDate > date)
+        // The note compares calendar dates, so that six- and eight-digit
+        // dates may follow each other; a field that is no date gets none.
+        const DateFieldParts parts = SplitDateField(date);
+        const long double order = DateFieldOrder(date);
+        if (parts.usable && previousOrder > order)
             WriteLine("Poznamka: Data nejsou usporadana chronologicky");
-        previousDate = date;
+        previousOrder = order;
         MagnitudeSum += magnitude;
 
-        // The allowance 0.1 lets 12 come out as 12 although 9008.12 is not
-        // exact in binary.
-        long double d = static_cast<double>(date / 100.0L);
-        const long double day = IntegerPart(Fraction(d) * 100 + 0.1L);
-        d = static_cast<double>(IntegerPart(d) / 100.0L);
-        const long double month = IntegerPart(Fraction(d) * 100 + 0.1L);
-        const long double year = 1900 + IntegerPart(d);
         // Minutes as the two decimal digits are written: 23.56 is 23 h 56 min
         // although the double behind it lies just below.
         const long double hours = IntegerPart(time);
         const long double minutes = IntegerPart(Fraction(time) * 100 + 1e-6L);
 
-        if (!InRange(day, 31) || !InRange(month, 12) || !InRange(hours, 24) || !InRange(minutes, 59))
+        if (!InRange(parts.day, 31) || !InRange(parts.month, 12) || !InRange(hours, 24) || !InRange(minutes, 59) ||
+            !parts.usable)
             RejectRecord(record);
         // A magnitude or a date too large for a double is refused the same
         // way, so that no infinity reaches the spectrum.
-        JulianDates[record] = JulianDateOf(static_cast<int>(day), static_cast<int>(month), static_cast<double>(year),
-                                           static_cast<int>(hours), static_cast<int>(minutes));
+        JulianDates[record] = ConvertedTime(JulianDateOfParts(parts, static_cast<int>(hours), static_cast<int>(minutes)));
         if (!std::isfinite(magnitude) || !std::isfinite(JulianDates[record]))
             RejectRecord(record);
         ObservationCount = record;

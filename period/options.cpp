@@ -9,6 +9,7 @@
 
 #include "numparse.h"
 #include "runerror.h"
+#include "timescale.h"
 
 RunOptions Options;
 
@@ -123,6 +124,17 @@ void ApplyValue(const std::string &option, const std::string &value)
     }
 }
 
+// RA (hours) and DEC (degrees) of a time conversion, sexagesimal or decimal.
+void ReadStarPosition(const std::string &option)
+{
+    if (!ReadRightAscension(Options.rightAscension, Options.starHours))
+        RefuseOption("invalid right ascension '" + Options.rightAscension + "' for " + option +
+                     " (hours, 0 to 24: 22:29:10.27 or 22.486)");
+    if (!ReadDeclination(Options.declination, Options.starDegrees))
+        RefuseOption("invalid declination '" + Options.declination + "' for " + option +
+                     " (degrees, -90 to 90: +58:24:54.7 or 58.415)");
+}
+
 bool TakesOneValue(const std::string &option)
 {
     static const char *const names[] = {"--band",  "--periods", "--intervals", "--peaks",     "--prewhiten",
@@ -193,6 +205,7 @@ int ParseOptions(int argc, char **argv)
                 RefuseOption("option '" + option + "' requires two values, RA and DEC");
             }
             Options.timeConversion = option == "--heliocentric" ? HeliocentricTime : BarycentricTime;
+            ReadStarPosition(option);
         } else if (TakesOneValue(option)) {
             if (!valueGiven) {
                 if (i >= argc)

@@ -14,6 +14,8 @@ struct RunOptions {
     TimeConversion timeConversion = NoTimeConversion; // --heliocentric / --barycentric
     std::string rightAscension;         // RA text (hours), as typed
     std::string declination;            // DEC text (degrees), as typed
+    double starHours = 0;               // RA and DEC as read from those texts
+    double starDegrees = 0;
 
     // Batch run: present when --periods was given.
     bool batch = false;

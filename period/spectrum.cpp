@@ -125,6 +125,7 @@ SpectrumResult SpectrumPass(double pmin, double pmax, long intervals, const std:
         PrepareSpectrumTerms(t, y, n);
     const double step = static_cast<double>((static_cast<long double>(pmax) - pmin) / intervals);
     SpectrumResult result = {0, 0, 0};
+    BeginSpectrumProgress(intervals + 1, n);
     for (long k = 1; k <= intervals + 1; ++k) {
         const double period = static_cast<double>(pmin + static_cast<long double>(k - 1) * step);
         const double frequency = static_cast<double>(1 / static_cast<long double>(period));
@@ -135,7 +136,9 @@ SpectrumResult SpectrumPass(double pmin, double pmax, long intervals, const std:
             result.periodOfMaximum = period;
         }
         AppendSpectrumLine(out, period, power);
+        ShowSpectrumProgress(k);
     }
+    EndSpectrumProgress();
     FlushSpectrum(out);
     CloseOrStop(out.fd);
     return result;

@@ -436,8 +436,8 @@ TEST(KalidorRun, OutputFilesThatCannotBeCreated)
 
 TEST(KalidorRun, DatesAndTimesOfTheRecords)
 {
-    // In the order of the raw date numbers, so no note; the last record has
-    // no line end.
+    // In calendar order, so no note; the last record (the year written
+    // out) has no line end.
     const std::string records = "900012  0  11\n"        // month 0: 12 December 1989
                                 "900231  0  10\n"        // 31 February: 3 March 1990
                                 "900800\t0\t10.5\n"      // day 0: 31 July 1990
@@ -450,7 +450,7 @@ TEST(KalidorRun, DatesAndTimesOfTheRecords)
                                 "900813  0.30  -1.25\n"
                                 "  910115  23.50  11.9\n"
                                 "991231  0  13\n"
-                                "19900812  0  8";         // the year 3890
+                                "19991231  12.00  8";     // the same day as the record before
     const std::string julianDates = "47872.500   11.000\n"
                                     "47953.500   10.000\n"
                                     "48103.500   10.500\n"
@@ -463,7 +463,7 @@ TEST(KalidorRun, DatesAndTimesOfTheRecords)
                                     "48116.521   -1.250\n"
                                     "48272.493   11.900\n"
                                     "51543.500   13.000\n"
-                                    "742090.500   8.000\n";
+                                    "51544.000   8.000\n";
     const std::string noteOnce = "900812 12.00 12.1\n900810 12.00 12.4\n900811 12.00 11.9\n"
                                  "900820 12.00 12.6\n900825 12.00 12.0\n";
     const std::string noteTwice = "900812 12.00 12.1\n900810 12.00 12.4\n900811 12.00 11.9\n"
@@ -535,18 +535,30 @@ TEST(KalidorRun, RejectedRecords)
     RunCases(cases);
 }
 
+// n copies of one line.
+std::string Repeated(const std::string &line, int n)
+{
+    std::string text;
+    text.reserve(line.size() * n);
+    for (int i = 0; i < n; ++i)
+        text += line;
+    return text;
+}
+
 TEST(KalidorRun, DataAndRangesThatAreRefused)
 {
-    const std::string tooMany = "Prilis mnoho odhadu: program pojme nejvyse 1000 zaznamu.\n";
+    const std::string tooMany = "Prilis mnoho odhadu: program pojme nejvyse 1000000 zaznamu.\n";
     const std::string empty = "Soubor neobsahuje zadny odhad.\n";
     const std::string fourRecords = "900101 0 12.3\n900102 0 12.5\n900103 0 11.7\n900104 0 11.5\n";
     RunCases({
-        {"1001 records", {"star.dat"}, {{"star.dat", ManyRecords(1001)}}, StopAtTheSpectrum,
+        {"1000001 records", {"star.dat"}, {{"star.dat", Repeated("900101 0 12\n", 1000001)}}, StopAtTheSpectrum,
          Opening + Converting + tooMany, 1, false, {}, {"star.jud"}},
         {"1000 records", {"star.dat"}, {{"star.dat", ManyRecords(1000)}}, StopAtTheSpectrum,
          Opening + Converting + Created("star") + StoppedAtTheSpectrum, 1},
-        {"1001 Julian dates", {"star.jud"}, {{"star.jud", ManyJulianDates(1001)}}, StopAtTheSpectrum,
-         Opening + tooMany, 1},
+        {"1000001 Julian dates", {"star.jud"}, {{"star.jud", Repeated("48000.5 12\n", 1000001)}},
+         StopAtTheSpectrum, Opening + tooMany, 1},
+        {"1000001 table rows", {"star.csv"}, {{"star.csv", Repeated("2448000.5,12\n", 1000001)}},
+         StopAtTheSpectrum, Opening + Converting + tooMany, 1, false, {}, {"star.jud"}},
         {"1000 Julian dates", {"star.jud"}, {{"star.jud", ManyJulianDates(1000)}}, StopAtTheSpectrum,
          Opening + StoppedAtTheSpectrum, 1},
         {"empty observation file", {"star.dat"}, {{"star.dat", ""}}, StopAtTheSpectrum, Opening + Converting + empty,
@@ -612,4 +624,128 @@ TEST(KalidorRun, FindsThePeriodOfTheExample)
     const double step = (20.0 - 1.0) / 2000;
     EXPECT_NEAR(found, 4.2713, step + 0.0005) << output.substr(before.size(), 20);
     std::filesystem::remove_all(dir);
+}
+
+// --- today's observations: eight-digit dates, tables, time scales -----------
+
+namespace {
+
+std::string TableSummary(const std::string &text) { return "Tabulka: pouzito " + text + "\n"; }
+
+// The period of the spectrum's maximum as the fold prompt shows it, after a
+// pass from pmin to pmax in 'intervals' steps on a file of test data.
+double FoundPeriod(const std::vector<std::string> &args, const std::string &file, const std::string &range)
+{
+    char pattern[] = "/tmp/kalidor-found-XXXXXX";
+    const char *made = mkdtemp(pattern);
+    if (made == nullptr)
+        return 0;
+    const std::string dir = made;
+    mkdir((dir + "/work").c_str(), 0755);
+    WriteFileContent(dir + "/work/" + file, FileContent(std::string(TEST_DATA) + "/" + file));
+    WriteFileContent(dir + "/input", range + "\n\nn\na\n1\n0\n\nn\n");
+    std::vector<std::string> all = args;
+    all.push_back(file);
+    const int status = WaitProgram(StartProgram(KALIDOR, all, dir + "/work", dir + "/input", dir + "/output"));
+    const std::string output = FileContent(dir + "/output");
+    std::filesystem::remove_all(dir);
+    const std::string marker = "Perioda (nalezene maximum: ";
+    const std::size_t at = output.find(marker);
+    EXPECT_EQ(status, 0) << output;
+    return at == std::string::npos ? 0 : std::atof(output.c_str() + at + marker.size());
+}
+
+} // namespace
+
+TEST(KalidorRun, EightDigitDates)
+{
+    const std::string mixed = "19951009 18.09 3.9\n951010 20.28 4.3\n20150312 0 4.0\n20150311 0 4.1\n"
+                              "21000301 0 4\n";
+    const std::string mixedJulianDates = "50000.256   3.900\n50001.353   4.300\n57093.500   4.000\n"
+                                         "57092.500   4.100\n88128.500   4.000\n";
+    RunCases({
+        {"six and eight digits mixed, one note for the earlier date",
+         {"star.dat"},
+         {{"star.dat", mixed}},
+         StopAtTheSpectrum,
+         Opening + Converting + Note + Created("star") + StoppedAtTheSpectrum,
+         1,
+         false,
+         {{"star.jud", mixedJulianDates}}},
+        {"seven digits", {"star.dat"}, {{"star.dat", "951009 0 3\n1995109 0 3.9\n"}}, StopAtTheSpectrum,
+         Opening + Converting + "Spatny format dat na radku 2\n", 1, false, {}, {"star.jud"}},
+        {"a year before 1583", {"star.dat"}, {{"star.dat", "15821231 0 3.9\n"}}, StopAtTheSpectrum,
+         Opening + Converting + "Spatny format dat na radku 1\n", 1, false, {}, {"star.jud"}},
+    });
+}
+
+TEST(KalidorRun, TablesOfTheDatabases)
+{
+    const std::string header = "\"JD\",\"Magnitude\",\"Band\"\n";
+    const std::string rows = "2448100.5,6.1,V\n2448101.5,<6.0,V\n48102.5,6.9,Vis.\n2448103.5,6.3,Visual\n"
+                             "2448104.5,,V\n2448105.5,6.8,V\n2448106.5,6.2,V\n2448107.5,6.5,V\n";
+    const std::string vJulianDates = "48100.500   6.100\n48105.500   6.800\n48106.500   6.200\n48107.500   6.500\n";
+    const std::string hjdTable = "HJD\tMag\n2448100.5\t6.1\n";
+    const std::string refusedTwice = "Casy v souboru jsou jiz HJD: druhy prevod nelze provest.\n";
+    RunCases({
+        {"header, quotes, the band with most estimates",
+         {"star.csv"},
+         {{"star.csv", header + rows}},
+         StopAtTheSpectrum,
+         Opening + Converting +
+             TableSummary("4 odhadu v pasmu V, vynechano 1 mezi (<, >), 2 odhadu jinych pasem a 1 neuplnych radku.") +
+             Created("star") + "Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.\n",
+         1,
+         false,
+         {{"star.jud", vJulianDates}}},
+        {"--band Vis. takes Visual too",
+         {"--band=Vis.", "star.csv"},
+         {{"star.csv", header + rows}},
+         StopAtTheSpectrum,
+         Opening + Converting +
+             TableSummary("2 odhadu v pasmu Vis., vynechano 0 mezi (<, >), 5 odhadu jinych pasem a 1 neuplnych radku.") +
+             Created("star") + "Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.\n",
+         1,
+         false,
+         {{"star.jud", "48102.500   6.900\n48103.500   6.300\n"}}},
+        {"a band without estimates", {"--band", "B", "star.csv"}, {{"star.csv", header + rows}}, StopAtTheSpectrum,
+         Opening + Converting + "V tabulce neni zadny odhad v pasmu B.\n", 1, false, {}, {"star.jud"}},
+        {"a row that cannot be read", {"star.csv"}, {{"star.csv", header + rows + "2448108.5,6.5:,V\n"}},
+         StopAtTheSpectrum, Opening + Converting + "Spatny format dat na radku 10\n", 1, false, {}, {"star.jud"}},
+        {"a header without magnitudes", {"star.csv"}, {{"star.csv", "JD,Band\n2448100.5,V\n"}}, StopAtTheSpectrum,
+         Opening + Converting + "Tabulka nema sloupec hvezdne velikosti (Magnitude nebo Mag).\n", 1},
+        {"HJD already", {"--heliocentric", "1:00:00", "+10:00:00", "star.txt"}, {{"star.txt", hjdTable}},
+         StopAtTheSpectrum, Opening + Converting + refusedTwice, 1, false, {}, {"star.jud"}},
+        {"HJD named", {"star.txt"}, {{"star.txt", hjdTable + "2448101.5\t6.2\n"}}, StopAtTheSpectrum,
+         Opening + Converting + TableSummary("2 odhadu, vynechano 0 mezi (<, >) a 0 neuplnych radku.") +
+             Created("star") + "Casova skala: heliocentricka julianska data (HJD).\n" +
+             "Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.\n",
+         1},
+        {"a decimal comma in the first record", {"star.dat"}, {{"star.dat", "900812  23.56  12,67\n"}},
+         StopAtTheSpectrum, Opening + Converting, 106, true, {}, {"star.jud"}},
+        {"--band for an observation file", {"--band", "V", "star.dat"}, {{"star.dat", SineData}}, StopAtTheSpectrum,
+         Opening + "Volba --band plati jen pro tabulky.\n", 1},
+        {"barycentric times of an observation file",
+         {"--barycentric", "6.5", "-30.25", "star.dat"},
+         {{"star.dat", "20040101 5.30 3.7\n"}},
+         StopAtTheSpectrum,
+         Opening + Converting + Created("star") + "Casova skala: barycentricka julianska data v TDB (BJD_TDB).\n" +
+             "Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.\n",
+         1,
+         false,
+         {{"star.jud", "53005.733   3.700\n"}}},
+        {"a declination beyond the pole", {"--heliocentric", "1", "95", "star.dat"}, {{"star.dat", SineData}},
+         StopAtTheSpectrum, "", 1},
+    });
+}
+
+// Real exports: delta Cep pulsates with 5.366 d, SS Cyg's outbursts recur
+// about every 48 d.
+TEST(KalidorRun, PeriodsOfRealExports)
+{
+    EXPECT_NEAR(FoundPeriod({}, "delcep.tsv", "5\n6\n1000"), 5.366, 0.002);
+    EXPECT_NEAR(FoundPeriod({"--heliocentric", "22:29:10.27", "+58:24:54.7"}, "delcep.tsv", "5\n6\n1000"), 5.366,
+                0.002);
+    EXPECT_NEAR(FoundPeriod({}, "sscyg-sample.csv", "20\n100\n800"), 48, 2);
+    EXPECT_NEAR(FoundPeriod({"--band", "Visual"}, "sscyg-sample.csv", "20\n100\n800"), 48, 2);
 }

@@ -1,0 +1,63 @@
+// Date fields of observation files and Julian dates of Gregorian dates.
+#include "dates.h"
+
+#include <cmath>
+
+namespace {
+
+const double FirstEightDigitDate = 10000000;
+const double FirstSevenDigitDate = 1000000;
+const long double FirstGregorianYear = 1583;
+const long double LastYear = 9999;
+
+// 30.6 held slightly above its decimal value, as in JulianDateOf.
+const long double ThirtyPointSix = 30.6L + 1e-12L;
+
+long double IntegerPart(long double v) { return std::trunc(v); }
+long double Fraction(long double v) { return v - std::trunc(v); }
+
+} // namespace
+
+DateFieldParts SplitDateField(double date)
+{
+    DateFieldParts parts{};
+    parts.yearWrittenOut = date >= FirstEightDigitDate;
+    // The allowance 0.1 lets 12 come out as 12 although 9008.12 is not
+    // exact in binary.
+    long double d = static_cast<double>(date / 100.0L);
+    parts.day = IntegerPart(Fraction(d) * 100 + 0.1L);
+    d = static_cast<double>(IntegerPart(d) / 100.0L);
+    parts.month = IntegerPart(Fraction(d) * 100 + 0.1L);
+    if (parts.yearWrittenOut) {
+        parts.year = IntegerPart(d);
+        parts.usable = parts.year >= FirstGregorianYear && parts.year <= LastYear;
+    } else {
+        parts.year = 1900 + IntegerPart(d);
+        parts.usable = date < FirstSevenDigitDate;
+    }
+    return parts;
+}
+
+long double DateFieldOrder(double date)
+{
+    if (date >= 0 && date < FirstSevenDigitDate)
+        return 19000000.0L + date;
+    return date;
+}
+
+double GregorianJulianDateOf(int day, int month, int year, int hours, int minutes)
+{
+    const long double dayWithFraction = day + (hours + minutes / 60.0L) / 24.0L;
+    long y = year;
+    long m = month + 1;
+    if (month <= 2) {
+        y = year - 1;
+        m = month + 13;
+    }
+    // The days the Gregorian calendar has dropped by year y (counted from
+    // March): -13 throughout 1900..2099, which the constant below holds.
+    const long centuries = y / 100;
+    const long correction = 2 - centuries + centuries / 4 + 13;
+    return static_cast<double>(std::trunc(365.25L * y) + std::trunc(ThirtyPointSix * m) + dayWithFraction -
+                               679018.5L + correction);
+}

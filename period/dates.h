@@ -1,0 +1,29 @@
+// Date fields of observation files: YYMMDD of the 1900s or YYYYMMDD with
+// the year written out, their calendar order, and Julian dates of any
+// Gregorian date.
+#pragma once
+
+// A date field split into day, month and year.
+struct DateFieldParts {
+    long double day;
+    long double month;
+    long double year;
+    bool yearWrittenOut; // eight digits, YYYYMMDD
+    bool usable;         // six digits or fewer, or eight with a year 1583..9999
+};
+
+// Splits a date field.  Below 1,000,000 it is YYMMDD of the 1900s; from
+// 10,000,000 on it is YYYYMMDD; seven digits are not usable.  Day and month
+// come out unchecked (0 and 31 February are the caller's business).
+DateFieldParts SplitDateField(double date);
+
+// A key that orders date fields of both forms by calendar date: YYYYMMDD
+// for both (a six-digit field gets 19000000 added); other fields (negative,
+// seven digits) as they are.
+long double DateFieldOrder(double date);
+
+// The reduced Julian date (Julian date - 2400000) of a Gregorian date and UT
+// time for any year from 1583 on.  From 1 March 1900 to 28 February 2100 it
+// gives the same doubles as JulianDateOf; month 0 and day 0 count back as
+// there.
+double GregorianJulianDateOf(int day, int month, int year, int hours, int minutes);

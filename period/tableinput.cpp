@@ -1,0 +1,181 @@
+// Tables exported by the observer databases as input: the estimates of one
+// band, full Julian dates reduced, limits and other bands skipped and
+// counted.  The whole table is read before the Julian-date file is written,
+// so that a refused table leaves the files of an earlier run as they were.
+#include <cerrno>
+#include <cmath>
+
+#include "kalidor.h"
+#include "numformat.h"
+#include "options.h"
+#include "output.h"
+#include "fileio.h"
+#include "runerror.h"
+#include "table.h"
+
+namespace {
+
+[[noreturn]] void RefuseRow(long line)
+{
+    Refuse("Spatny format dat na radku " + IntegerText(line, 0),
+           "line " + IntegerText(line, 0) + " of the table cannot be read");
+}
+
+void RefuseTooManyEstimates()
+{
+    Refuse("Prilis mnoho odhadu: program pojme nejvyse " + IntegerText(MaxObservations, 0) + " zaznamu.",
+           "too many estimates: at most " + IntegerText(MaxObservations, 0) + " can be read");
+}
+
+void OpenTableOrStop(TableFile &table, const std::string &name)
+{
+    if (!OpenTableFile(table, name.c_str()))
+        RunErrorFromErrno(errno);
+}
+
+bool NextLineOrStop(TableFile &table, std::string &line)
+{
+    if (ReadTableLine(table, line))
+        return true;
+    if (std::ferror(table.file))
+        RunErrorFromErrno(errno);
+    return false;
+}
+
+TableLayout LayoutOrRefuse(TableFile &table, std::string &firstLine)
+{
+    NextLineOrStop(table, firstLine);
+    TableLayout layout;
+    std::string missing;
+    if (!FindTableLayout(firstLine, layout, missing)) {
+        if (missing == "time")
+            Refuse("Tabulka nema sloupec casu (JD, HJD nebo BJD).", "the table has no time column (JD, HJD or BJD)");
+        Refuse("Tabulka nema sloupec hvezdne velikosti (Magnitude nebo Mag).",
+               "the table has no magnitude column (Magnitude or Mag)");
+    }
+    return layout;
+}
+
+// The band with the most estimates; a first pass that also stops at a row
+// that cannot be read.
+std::string BandWithMostEstimates(TableFile &table, const TableLayout &layout)
+{
+    std::vector<BandCount> counts;
+    std::vector<std::string> fields;
+    std::string line;
+    if (layout.header)
+        NextLineOrStop(table, line);
+    while (NextLineOrStop(table, line)) {
+        const TableRow row = ReadTableRow(line, layout, fields);
+        if (row.kind == TableUnreadable)
+            RefuseRow(table.line);
+        if (row.kind == TableEstimate)
+            CountBand(counts, row.band);
+    }
+    if (!RewindTableFile(table))
+        RunErrorFromErrno(errno);
+    return MostEstimatedBand(counts);
+}
+
+std::string TimeScaleOfColumn(const std::string &name)
+{
+    if (name == "HJD")
+        return "HJD";
+    if (name == "BJD" || name == "BJD_TDB")
+        return "BJD_TDB";
+    return "JD";
+}
+
+// Takes the estimates of the chosen band into the observation list.
+void TakeEstimates(TableFile &table, const TableLayout &layout, const std::string &band)
+{
+    std::vector<std::string> fields;
+    std::string line;
+    if (layout.header)
+        NextLineOrStop(table, line);
+    while (NextLineOrStop(table, line)) {
+        const TableRow row = ReadTableRow(line, layout, fields);
+        if (row.kind == TableUnreadable)
+            RefuseRow(table.line);
+        if (row.kind == TableIncomplete) {
+            ++Input.skippedEmpty;
+        } else if (!SameBand(row.band, band)) {
+            ++Input.skippedOtherBands;
+        } else if (row.kind == TableLimit) {
+            ++Input.skippedLimits;
+        } else {
+            if (ObservationCount == MaxObservations)
+                RefuseTooManyEstimates();
+            const int n = ++ObservationCount;
+            const double reduced = row.time >= FullJulianDateStart ? row.time - FullJulianDateStart : row.time;
+            JulianDates[n] = ConvertedTime(reduced);
+            Magnitudes[n] = row.magnitude;
+            MagnitudeSum += row.magnitude;
+        }
+    }
+}
+
+// "Tabulka: pouzito 4254 odhadu v pasmu V, vynechano 14 mezi (<, >), ..."
+std::string TableSummary()
+{
+    std::string line = "Tabulka: pouzito " + IntegerText(ObservationCount, 0) + " odhadu";
+    if (!Input.band.empty())
+        line += " v pasmu " + Input.band;
+    line += ", vynechano " + IntegerText(Input.skippedLimits, 0) + " mezi (<, >)";
+    if (Input.skippedOtherBands > 0)
+        line += ", " + IntegerText(Input.skippedOtherBands, 0) + " odhadu jinych pasem";
+    return line + " a " + IntegerText(Input.skippedEmpty, 0) + " neuplnych radku.";
+}
+
+} // namespace
+
+bool IsTableFile(const std::string &inputName) { return IsTableFirstLine(FirstLineOf(inputName.c_str())); }
+
+void WriteJulianDateFile(const std::string &julianDateName)
+{
+    RefuseOverwritingInput(julianDateName);
+    const int file = CreateFileOrStop(julianDateName);
+    std::string buffer;
+    for (int i = 1; i <= ObservationCount; ++i) {
+        buffer += FormatFixed(JulianDates[i], 4) + "   " + FormatFixed(Magnitudes[i], 3) + "\n";
+        if (buffer.size() >= 60000) {
+            WriteOrStop(file, buffer.data(), buffer.size());
+            buffer.clear();
+        }
+    }
+    WriteOrStop(file, buffer.data(), buffer.size());
+    CloseOrStop(file);
+}
+
+void ReadTableFile(const std::string &inputName, const std::string &julianDateName)
+{
+    Tell("Pocitam julianska data ...");
+    TableFile table;
+    OpenTableOrStop(table, inputName);
+    std::string firstLine;
+    const TableLayout layout = LayoutOrRefuse(table, firstLine);
+    Input.timeScale = TimeScaleOfColumn(layout.timeName);
+    RefuseSecondConversion(Input.timeScale);
+    if (layout.bandColumn < 0 && !Options.band.empty())
+        Refuse("Tabulka nema sloupec pasma (Band nebo Filter): volbu --band nelze pouzit.",
+               "the table has no band column (Band or Filter); --band cannot be used");
+    if (!RewindTableFile(table))
+        RunErrorFromErrno(errno);
+
+    Input.band = Options.band;
+    if (layout.bandColumn >= 0 && Options.band.empty())
+        Input.band = BandWithMostEstimates(table, layout);
+    ObservationCount = 0;
+    MagnitudeSum = 0;
+    TakeEstimates(table, layout, Input.band);
+    CloseTableFile(table);
+    if (ObservationCount == 0) {
+        if (!Options.band.empty())
+            Refuse("V tabulce neni zadny odhad v pasmu " + Options.band + ".",
+                   "the table has no estimates in the band " + Options.band);
+        Refuse("Soubor neobsahuje zadny odhad.", "the file holds no estimates");
+    }
+    Tell(TableSummary());
+    WriteJulianDateFile(julianDateName);
+    Tell("Soubor " + Stem + ".jud vytvoren");
+}

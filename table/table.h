@@ -1,0 +1,93 @@
+// Tables of brightness estimates as the observer databases export them:
+// one estimate per line, fields separated by commas or tabs (or, for a
+// table without either, by blanks), fields optionally quoted, the columns
+// named by a header line or in the databases' download order (time,
+// magnitude, uncertainty, a fourth field, band, then anything).
+//
+// The library reads lines and fields; what the estimates are used for is
+// the caller's business.
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Full Julian dates start here; smaller times count as reduced already.
+const double FullJulianDateStart = 2400000;
+// A first field from here on has eight digits: a date YYYYMMDD, not a
+// Julian date.
+const double EightDigitStart = 10000000;
+
+// How a table's lines are split and where its columns are.
+struct TableLayout {
+    char separator = ',';      // ',', '\t', or ' ' for runs of blanks and tabs
+    bool header = false;       // the first line names the columns
+    int timeColumn = 0;        // columns counted from 0
+    int magnitudeColumn = 1;
+    int bandColumn = 4;        // -1 when the header names no band column
+    std::string timeName = "JD"; // the time column's name in capitals ("JD" without a header)
+};
+
+// True when a file whose first line is 'line' is a table: the line has a
+// comma after a first field of one word (or a quoted or empty one; an
+// observation record with a decimal comma is no table), or its first field
+// is a full Julian date (seven digits, from 2400000 on) or a column name.
+bool IsTableFirstLine(const std::string &line);
+
+// The layout that the first line gives.  For a header line, false when it
+// names no time column (JD, HJD, BJD) or no magnitude column (Magnitude,
+// Mag); 'missing' then says which ("time" or "magnitude").
+bool FindTableLayout(const std::string &firstLine, TableLayout &layout, std::string &missing);
+
+// The fields of a line: quotes around a field are removed ("" inside them
+// is one "), blanks around a field are dropped, two separators in a row
+// enclose an empty field.
+void SplitTableLine(const std::string &line, char separator, std::vector<std::string> &fields);
+
+enum TableRowKind {
+    TableEstimate,     // a time and a magnitude
+    TableLimit,        // the magnitude starts with '<' or '>': a limit, not an estimate
+    TableIncomplete,   // an empty line, or no time or no magnitude
+    TableUnreadable    // a time or magnitude that is not a number
+};
+
+struct TableRow {
+    TableRowKind kind;
+    double time;       // as written (full or reduced Julian date)
+    double magnitude;
+    std::string band;  // empty without a band column or field
+};
+
+// One data line of a table read by its layout.
+TableRow ReadTableRow(const std::string &line, const TableLayout &layout, std::vector<std::string> &fields);
+
+// True when two band names denote the same band: equal names, and "Vis."
+// and "Visual" (the databases' two spellings of visual estimates).
+bool SameBand(const std::string &a, const std::string &b);
+
+// The estimates of each band, in the order the bands first occur.
+struct BandCount {
+    std::string name; // the spelling first met
+    long count;
+};
+void CountBand(std::vector<BandCount> &counts, const std::string &band);
+// The band with the most estimates (the first of equals); empty list: "".
+std::string MostEstimatedBand(const std::vector<BandCount> &counts);
+
+// A table file read line by line, any line length.
+struct TableFile {
+    std::FILE *file = nullptr;
+    long line = 0;     // the number of the line read last, from 1
+    char *buffer = nullptr;
+    std::size_t capacity = 0;
+};
+// Opens a file; on failure false with errno set.
+bool OpenTableFile(TableFile &table, const char *path);
+// The next line without its line end (and without a byte-order mark on the
+// first line); false at the end of the file or on a failed read (errno set,
+// ferror true).
+bool ReadTableLine(TableFile &table, std::string &line);
+// Back to the first line.
+bool RewindTableFile(TableFile &table);
+void CloseTableFile(TableFile &table);
+// The first line of a file ("" when it cannot be read).
+std::string FirstLineOf(const char *path);
