@@ -66,12 +66,7 @@ long IntervalsOfRun(GridReport &grid)
 {
     grid.intervalsChosen = false;
     grid.intervalsCapped = false;
-    if (Options.intervals == 0)
-        return ChooseIntervals(grid);
-    if (Options.intervals > LargestIntervals)
-        Refuse("Pocet intervalu smi byt nejvyse " + std::to_string(LargestIntervals) + ".",
-               "at most " + std::to_string(LargestIntervals) + " intervals");
-    return Options.intervals;
+    return Options.intervals == 0 ? ChooseIntervals(grid) : Options.intervals;
 }
 
 void NoteMaximumBeyondSpan()
@@ -309,6 +304,10 @@ void RunBatch(int argc, char **argv)
         std::fprintf(stderr, "kalidor: a batch run (--periods) needs a FILE\n%s", OptionsUsage());
         EndProgram(1);
     }
+    // Refused before any file is read or written.
+    if (Options.intervals > LargestIntervals)
+        Refuse("Pocet intervalu smi byt nejvyse " + std::to_string(LargestIntervals) + ".",
+               "at most " + std::to_string(LargestIntervals) + " intervals");
     SetFileNames(argv[1]);
     MinimumPeriod = Options.minimumPeriod;
     MaximumPeriod = Options.maximumPeriod;
