@@ -113,7 +113,7 @@ bool SeenBefore(const std::vector<PeakReport> &peaks, double frequency)
 
 // A peak at a refined frequency: power, significance, and the sine fit
 // that gives amplitude, epoch and the period's error.
-PeakReport DescribePeak(double frequency, const PeriodReport &r, double mean)
+PeakReport DescribePeak(double frequency, const PeriodReport &r)
 {
     const int n = ObservationCount;
     PeakReport p;
@@ -131,11 +131,10 @@ PeakReport DescribePeak(double frequency, const PeriodReport &r, double mean)
     } else {
         p.amplitude = p.residualRms = p.epochOfMaximum = p.periodError = NAN;
     }
-    (void)mean;
     return p;
 }
 
-void FindPeaks(PeriodReport &r, const PeriodGrid &grid, double mean)
+void FindPeaks(PeriodReport &r, const PeriodGrid &grid)
 {
     PeakCollector collector;
     StartPeakCollector(collector, Options.peaks);
@@ -144,7 +143,7 @@ void FindPeaks(PeriodReport &r, const PeriodGrid &grid, double mean)
         const double f = RefinePeakFrequency(SpectrumPower, Times(), Centred(), ObservationCount, SumOfSquares, grid,
                                              g.index);
         if (!SeenBefore(r.peaks, f))
-            r.peaks.push_back(DescribePeak(f, r, mean));
+            r.peaks.push_back(DescribePeak(f, r));
     }
 }
 
@@ -335,7 +334,7 @@ void RunBatch(int argc, char **argv)
     report.grid.step = grid.step;
     report.significanceLevel = Spectrum.threshold;
     report.spectrumFile = SpectrumFileName;
-    FindPeaks(report, grid, mean);
+    FindPeaks(report, grid);
     if (Options.window) {
         report.windowFile = Stem + ".win";
         WriteWindowFile(report.windowFile, grid);
