@@ -299,6 +299,10 @@ void WarnIfGridTooCoarse(double pmin, double pmax, long intervals, double span)
 void RunBatch(int argc, char **argv)
 {
     BatchRun = true;
+    if (argc >= 2 && std::string(argv[1]) == "--help") {
+        std::fputs(OptionsUsage(), stdout);
+        EndProgram(0);
+    }
     if (argc < 2 || argv[1][0] == '\0') {
         std::fprintf(stderr, "kalidor: a batch run (--periods) needs a FILE\n%s", OptionsUsage());
         EndProgram(1);
