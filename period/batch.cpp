@@ -3,6 +3,7 @@
 // spectral window and the fold, reported on standard output.
 #include "batch.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
