@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "figureglue.h"
 #include "kalidor.h"
 #include "output.h"
 #include "runerror.h"
@@ -138,6 +139,7 @@ void RunSpectrumPass()
     Spectrum = ComputeSpectrum(MinimumPeriod, MaximumPeriod, Intervals, SpectrumFileName);
     Spectrum.threshold = SignificanceThreshold(ObservationCount, JulianDates[1], JulianDates[ObservationCount],
                                                MinimumPeriod, MaximumPeriod);
+    WriteFigureOfSpectrumPass();
     ShowSpectrumPicture();
 }
 
@@ -155,6 +157,7 @@ void ObtainObservations()
         const double period =
             AskReal("Perioda (nalezene maximum: " + FormatFixed(Spectrum.periodOfMaximum + 0.00005, 7) + " dne):  ");
         const double epoch = AskReal("Zakladni epocha (prvni odhad: " + FormatFixed(JulianDates[1] + 0.00005, 4) + "):  ");
+        WritePhaseFigureFile(period, 0, epoch);
         ShowPhasePicture(period, epoch);
         if (!AskYes("Seskladat pro jinou periodu (a/n)?  "))
             EndProgram(0);

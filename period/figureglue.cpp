@@ -1,0 +1,220 @@
+// kalidor's publication figures: the spectrum and phase data of the run
+// put into the figures module's structs and written beside the .ven file.
+#include "figureglue.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+
+#include "fileio.h"
+#include "kalidor.h"
+#include "options.h"
+#include "runerror.h"
+#include "textinput.h"
+
+namespace {
+
+const long double TwoPi = 6.283185307179586476925286766559L;
+
+bool FiguresWanted() { return !Options.plots.empty(); }
+
+FigureFormat WantedFormat()
+{
+    FigureFormat format = FigurePng;
+    FigureFormatOf(Options.plots, format);
+    return format;
+}
+
+std::string FigureFileName(const char *kind) { return Stem + "-" + kind + FigureExtension(WantedFormat()); }
+
+// The figure file is created first as every output file of the program
+// is, so that a name that cannot be written stops with the same run-time
+// error as the spectrum file would; a failure of the drawing itself is
+// told on standard error and stops with a read/write fault.
+void CheckFigureFile(const std::string &name)
+{
+    RefuseOverwritingInput(name);
+    CloseOrStop(CreateFileOrStop(name));
+}
+
+void StopOnFailure(const std::string &failure)
+{
+    if (failure.empty())
+        return;
+    std::fprintf(stderr, "kalidor: cannot write the figure %s\n", failure.c_str());
+    std::fflush(stderr);
+    RunError(RunErrorReadWriteFault);
+}
+
+FigureSize WantedSize() { return {Options.plotWidth, Options.plotHeight}; }
+
+// Solves the 3 x 3 system a x = b by elimination with pivoting; false when singular.
+bool SolveThree(long double a[3][3], long double b[3], long double x[3])
+{
+    for (int c = 0; c < 3; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < 3; ++r)
+            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c]))
+                pivot = r;
+        if (!(std::fabs(a[pivot][c]) > 0))
+            return false;
+        std::swap(a[c], a[pivot]);
+        std::swap(b[c], b[pivot]);
+        for (int r = c + 1; r < 3; ++r) {
+            const long double f = a[r][c] / a[c][c];
+            for (int k = c; k < 3; ++k)
+                a[r][k] -= f * a[c][k];
+            b[r] -= f * b[c];
+        }
+    }
+    for (int c = 2; c >= 0; --c) {
+        long double s = b[c];
+        for (int k = c + 1; k < 3; ++k)
+            s -= a[c][k] * x[k];
+        x[c] = s / a[c][c];
+    }
+    return true;
+}
+
+double ObservedMagnitude(int i) { return Magnitudes[i] + MagnitudeSum / ObservationCount; }
+
+// The peaks to mark, strongest first: local maxima of the powers at least
+// two peak widths (2 / T in frequency, T the time span) from every stronger
+// one, so that the side lobes of a peak are not taken for peaks of their
+// own.  The strongest is always marked, the others only above the level,
+// at most 'wanted' in all.
+std::vector<SpectrumPeak> PeaksToMark(const std::vector<double> &periods, const std::vector<double> &powers,
+                                      double level, int wanted)
+{
+    std::vector<SpectrumPeak> maxima;
+    const std::size_t n = std::min(periods.size(), powers.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool left = i == 0 || powers[i] >= powers[i - 1];
+        const bool right = i + 1 == n || powers[i] > powers[i + 1];
+        if (left && right && powers[i] > 0)
+            maxima.push_back({periods[i], powers[i]});
+    }
+    std::stable_sort(maxima.begin(), maxima.end(),
+                     [](const SpectrumPeak &a, const SpectrumPeak &b) { return a.power > b.power; });
+    const double separation = 2 / (static_cast<long double>(JulianDates[ObservationCount]) - JulianDates[1]);
+    std::vector<SpectrumPeak> peaks;
+    for (const SpectrumPeak &m : maxima) {
+        if (peaks.size() >= static_cast<std::size_t>(wanted) || (!peaks.empty() && !(m.power > level)))
+            break;
+        const bool distinct = std::all_of(peaks.begin(), peaks.end(), [&](const SpectrumPeak &p) {
+            return std::fabs(1 / m.period - 1 / p.period) >= separation;
+        });
+        if (distinct)
+            peaks.push_back(m);
+    }
+    return peaks;
+}
+
+} // namespace
+
+double PhaseOf(double date, double period, double epoch)
+{
+    const long double cycles = (static_cast<long double>(date) - epoch) / period;
+    const double phase = static_cast<double>(cycles - std::floor(cycles));
+    return phase < 1 ? phase : 0;
+}
+
+FoldFit FitFold(double period, double epoch)
+{
+    long double a[3][3] = {}, b[3] = {};
+    for (int i = 1; i <= ObservationCount; ++i) {
+        const long double angle = TwoPi * PhaseOf(JulianDates[i], period, epoch);
+        const long double row[3] = {1, std::cos(angle), std::sin(angle)};
+        for (int r = 0; r < 3; ++r) {
+            for (int c = 0; c < 3; ++c)
+                a[r][c] += row[r] * row[c];
+            b[r] += row[r] * ObservedMagnitude(i);
+        }
+    }
+    long double x[3] = {MagnitudeSum / ObservationCount, 0, 0};
+    SolveThree(a, b, x);
+    FoldFit fit;
+    fit.constant = static_cast<double>(x[0]);
+    fit.cosine = static_cast<double>(x[1]);
+    fit.sine = static_cast<double>(x[2]);
+    fit.amplitude = std::hypot(fit.cosine, fit.sine);
+    long double squares = 0;
+    for (int i = 1; i <= ObservationCount; ++i) {
+        const long double angle = TwoPi * PhaseOf(JulianDates[i], period, epoch);
+        const long double residual = ObservedMagnitude(i) - (x[0] + x[1] * std::cos(angle) + x[2] * std::sin(angle));
+        squares += residual * residual;
+    }
+    fit.residualScatter = ObservationCount > 3 ? static_cast<double>(std::sqrt(squares / (ObservationCount - 3))) : 0;
+    return fit;
+}
+
+double PeriodErrorOf(const FoldFit &fit, double period)
+{
+    const long double span = static_cast<long double>(JulianDates[ObservationCount]) - JulianDates[1];
+    const long double frequencyError = std::sqrt(6.0L) * fit.residualScatter /
+                                       (TwoPi / 2 * std::sqrt(static_cast<long double>(ObservationCount)) *
+                                        fit.amplitude * span);
+    return static_cast<double>(frequencyError * period * period);
+}
+
+std::string FigureTitle() { return Input.band.empty() ? InputName : InputName + ", band " + Input.band; }
+
+void WriteSpectrumFigureFile(const std::vector<double> &periods, const std::vector<double> &powers, double level,
+                             const std::vector<SpectrumPeak> &peaks, const std::vector<double> &windowPowers)
+{
+    if (!FiguresWanted())
+        return;
+    SpectrumFigure figure;
+    figure.title = FigureTitle();
+    figure.periods = periods;
+    figure.powers = powers;
+    figure.level = level;
+    figure.peaks = peaks;
+    figure.windowPowers = windowPowers;
+    const std::string name = FigureFileName("spectrum");
+    CheckFigureFile(name);
+    StopOnFailure(WriteSpectrumFigure(figure, name, WantedFormat(), WantedSize()));
+}
+
+void WritePhaseFigureFile(double period, double periodError, double epoch)
+{
+    if (!FiguresWanted())
+        return;
+    const FoldFit fit = FitFold(period, epoch);
+    PhaseFigure figure;
+    figure.title = FigureTitle();
+    for (int i = 1; i <= ObservationCount; ++i) {
+        figure.phases.push_back(PhaseOf(JulianDates[i], period, epoch));
+        figure.magnitudes.push_back(ObservedMagnitude(i));
+    }
+    figure.constant = fit.constant;
+    figure.cosines = {fit.cosine};
+    figure.sines = {fit.sine};
+    figure.period = period;
+    figure.periodError = periodError > 0 ? periodError : PeriodErrorOf(fit, period);
+    figure.epoch = epoch;
+    const std::string name = FigureFileName("phase");
+    CheckFigureFile(name);
+    StopOnFailure(WritePhaseFigure(figure, name, WantedFormat(), WantedSize()));
+}
+
+void WriteFigureOfSpectrumPass()
+{
+    if (!FiguresWanted())
+        return;
+    TextInput in;
+    if (!OpenTextInput(in, SpectrumFileName.c_str()))
+        RunErrorFromErrno(errno);
+    std::vector<double> periods, powers;
+    for (long k = 0; k <= Intervals; ++k) {
+        periods.push_back(ReadReal(in));
+        powers.push_back(ReadReal(in));
+        SkipLine(in);
+    }
+    CloseTextInput(in);
+    WriteSpectrumFigureFile(periods, powers, Spectrum.threshold,
+                            PeaksToMark(periods, powers, Spectrum.threshold, Options.peaks), {});
+}
