@@ -239,6 +239,14 @@ void DrawPeaks(cairo_t *cr, FigureSize size, const FigurePanel &p, const Spectru
                 labels.push_back(box);
                 SetColour(cr, Black);
                 ShowText(cr, text, left, bottom, 0, 1);
+                if (tries > 0) {
+                    // A thin line leads from a moved label to its mark.
+                    SetColour(cr, Grey);
+                    cairo_set_line_width(cr, Scaled(size, 1));
+                    cairo_move_to(cr, left + e.width / 2, bottom + gap / 2);
+                    cairo_line_to(cr, x, y - 1.6 * r);
+                    cairo_stroke(cr);
+                }
                 break;
             }
         }

@@ -1,14 +1,16 @@
 #!/bin/sh
 # Renders the README's pictures: kalidor on the bundled example stores its
 # spectrum plot and a phase diagram at the strongest period in a hard-copy
-# file, and bandpng turns the two slots into PNG images in docs/.
+# file, and bandpng turns the two slots into PNG images in docs/; kalidor
+# --plots on the real observations of delta Cep writes the publication
+# figures docs/delcep-spectrum.png and docs/delcep-phase.png.
 # Usage: make-pictures.sh BUILD-DIRECTORY
 set -e
 build=$(cd "${1:-build}" && pwd)
 top=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp "$top/examples/example.dat" "$work/"
+cp "$top/examples/example.dat" "$top/examples/delcep.dat" "$work/"
 cd "$work"
 export KALIDOR_DISPLAY=offscreen
 
@@ -23,3 +25,14 @@ printf '1\n20\n2000\nf1\nn\na\n%s\n%s\nf2\nn\n' "$period" "$epoch" | "$build/bin
 "$build/bin/bandpng" -s 1 -o "$top/docs/spectrum.png" example.prn
 "$build/bin/bandpng" -s 2 -o "$top/docs/phase.png" example.prn
 echo "docs/spectrum.png and docs/phase.png: period $period, epoch $epoch"
+
+# delta Cep: a fine pass near the period gives it to 0.00005 d (the
+# strongest line of the spectrum file), then the wide pass and the fold
+# at it write the figures.
+printf '5.3\n5.45\n3000\n\nn\nn\n' | "$build/bin/kalidor" delcep.dat > /dev/null || true
+period=$(awk '$2 > best { best = $2; p = $1 } END { printf "%.5f", p }' delcep.ven)
+epoch=$(awk '{ print $1; exit }' delcep.jud)
+printf '2\n10\n4000\n\nn\na\n%s\n%s\n\nn\n' "$period" "$epoch" |
+    "$build/bin/kalidor" --plots png delcep.dat > /dev/null
+cp delcep-spectrum.png delcep-phase.png "$top/docs/"
+echo "docs/delcep-spectrum.png and docs/delcep-phase.png: period $period, epoch $epoch"
