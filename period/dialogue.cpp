@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "batch.h"
 #include "figureglue.h"
 #include "kalidor.h"
 #include "output.h"
@@ -82,8 +83,6 @@ bool AskYes(const char *prompt)
     return IsYes(ReadLine(StandardInput, 255));
 }
 
-double TimeSpan() { return JulianDates[ObservationCount] - JulianDates[1]; }
-
 void WarnIfMaximumExceedsSpan()
 {
     if (!(MaximumPeriod > TimeSpan()))
@@ -102,22 +101,30 @@ void AskPeriodRange()
 
 void AskIntervals() { Intervals = AskWhole("Pocet intervalu:                "); }
 
+} // namespace
+
+double TimeSpan() { return JulianDates[ObservationCount] - JulianDates[1]; }
+
 // The data must leave room for a fit and a significance level: at least
 // five observations, magnitudes that differ, a time span above 0.
 void RefuseUnusableData()
 {
     if (ObservationCount < 5)
-        Refuse("Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.");
+        Refuse("Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.",
+               "too few estimates: the spectrum needs at least 5");
     bool allEqual = true;
     for (int i = 2; i <= ObservationCount; ++i)
         if (Magnitudes[i] != Magnitudes[1])
             allEqual = false;
     if (allEqual)
-        Refuse("Vsechny odhady maji stejnou velikost: spektrum nelze spocitat.");
+        Refuse("Vsechny odhady maji stejnou velikost: spektrum nelze spocitat.",
+               "all estimates have the same magnitude: no spectrum can be computed");
     if (!(TimeSpan() > 0))
-        Refuse("Posledni odhad neni pozdeji nez prvni: spektrum nelze spocitat.");
+        Refuse("Posledni odhad neni pozdeji nez prvni: spektrum nelze spocitat.",
+               "the last estimate is not later than the first: no spectrum can be computed");
     if (!std::isfinite(TimeSpan()))
-        Refuse("Data odhadu jsou prilis vzdalena: spektrum nelze spocitat.");
+        Refuse("Data odhadu jsou prilis vzdalena: spektrum nelze spocitat.",
+               "the dates of the estimates lie too far apart: no spectrum can be computed");
 }
 
 // The period range must be a real range of positive periods, divided into
@@ -125,22 +132,11 @@ void RefuseUnusableData()
 void RefuseUnusableRange()
 {
     if (!(MinimumPeriod > 0))
-        Refuse("Minimalni perioda musi byt kladna.");
+        Refuse("Minimalni perioda musi byt kladna.", "the minimum period must be positive");
     if (!(MinimumPeriod < MaximumPeriod))
-        Refuse("Minimalni perioda musi byt mensi nez maximalni.");
+        Refuse("Minimalni perioda musi byt mensi nez maximalni.", "the minimum period must be less than the maximum");
     if (Intervals < 1)
-        Refuse("Pocet intervalu musi byt alespon 1.");
-}
-
-void RunSpectrumPass()
-{
-    RefuseUnusableRange();
-    RefuseOverwritingInput(SpectrumFileName);
-    Spectrum = ComputeSpectrum(MinimumPeriod, MaximumPeriod, Intervals, SpectrumFileName);
-    Spectrum.threshold = SignificanceThreshold(ObservationCount, JulianDates[1], JulianDates[ObservationCount],
-                                               MinimumPeriod, MaximumPeriod);
-    WriteFigureOfSpectrumPass();
-    ShowSpectrumPicture();
+        Refuse("Pocet intervalu musi byt alespon 1.", "the number of intervals must be at least 1");
 }
 
 void ObtainObservations()
@@ -149,6 +145,28 @@ void ObtainObservations()
         ReadJulianDateFile(InputName);
     else
         ReadObservationFile(InputName, JulianDateFileName);
+}
+
+void CentreObservations()
+{
+    CentreMagnitudes(MagnitudeSum / ObservationCount);
+    if (!std::isfinite(SumOfSquares))
+        Refuse("Hvezdne velikosti jsou prilis velke: spektrum nelze spocitat.",
+               "the magnitudes are too large: no spectrum can be computed");
+}
+
+namespace {
+
+void RunSpectrumPass()
+{
+    RefuseUnusableRange();
+    WarnIfGridTooCoarse(MinimumPeriod, MaximumPeriod, Intervals, TimeSpan());
+    RefuseOverwritingInput(SpectrumFileName);
+    Spectrum = ComputeSpectrum(MinimumPeriod, MaximumPeriod, Intervals, SpectrumFileName);
+    Spectrum.threshold = SignificanceThreshold(ObservationCount, JulianDates[1], JulianDates[ObservationCount],
+                                               MinimumPeriod, MaximumPeriod);
+    WriteFigureOfSpectrumPass();
+    ShowSpectrumPicture();
 }
 
 [[noreturn]] void FoldLoop()
@@ -214,12 +232,9 @@ int RunDialogue(int argc, char **argv)
     RefuseUnusableData();
     WarnIfMaximumExceedsSpan();
 
-    const double mean = MagnitudeSum / ObservationCount;
     WriteLine();
     WriteLine("Pocitam frekvencni spektrum ...");
-    CentreMagnitudes(mean);
-    if (!std::isfinite(SumOfSquares))
-        Refuse("Hvezdne velikosti jsou prilis velke: spektrum nelze spocitat.");
+    CentreObservations();
 
     for (;;) {
         RunSpectrumPass();

@@ -113,6 +113,44 @@ std::vector<SpectrumPeak> PeaksToMark(const std::vector<double> &periods, const 
     return peaks;
 }
 
+
+// Periods and powers of a file in the spectrum file's form, 'lines' lines.
+void ReadSpectrumColumns(const std::string &name, long lines, std::vector<double> &periods,
+                         std::vector<double> &powers)
+{
+    TextInput in;
+    if (!OpenTextInput(in, name.c_str()))
+        RunErrorFromErrno(errno);
+    for (long k = 0; k < lines; ++k) {
+        periods.push_back(ReadReal(in));
+        powers.push_back(ReadReal(in));
+        SkipLine(in);
+    }
+    CloseTextInput(in);
+}
+
+// STEM-phase.EXT of the observation list folded with period and epoch and
+// the curve constant + cosine cos(2 pi phase) + sine sin(2 pi phase).
+void WritePhaseFigureOf(double period, double periodError, double epoch, double constant, double cosine,
+                        double sine)
+{
+    PhaseFigure figure;
+    figure.title = FigureTitle();
+    for (int i = 1; i <= ObservationCount; ++i) {
+        figure.phases.push_back(PhaseOf(JulianDates[i], period, epoch));
+        figure.magnitudes.push_back(ObservedMagnitude(i));
+    }
+    figure.constant = constant;
+    figure.cosines = {cosine};
+    figure.sines = {sine};
+    figure.period = period;
+    figure.periodError = periodError;
+    figure.epoch = epoch;
+    const std::string name = FigureFileName("phase");
+    CheckFigureFile(name);
+    StopOnFailure(WritePhaseFigure(figure, name, WantedFormat(), WantedSize()));
+}
+
 } // namespace
 
 double PhaseOf(double date, double period, double epoch)
@@ -184,37 +222,44 @@ void WritePhaseFigureFile(double period, double periodError, double epoch)
     if (!FiguresWanted())
         return;
     const FoldFit fit = FitFold(period, epoch);
-    PhaseFigure figure;
-    figure.title = FigureTitle();
-    for (int i = 1; i <= ObservationCount; ++i) {
-        figure.phases.push_back(PhaseOf(JulianDates[i], period, epoch));
-        figure.magnitudes.push_back(ObservedMagnitude(i));
-    }
-    figure.constant = fit.constant;
-    figure.cosines = {fit.cosine};
-    figure.sines = {fit.sine};
-    figure.period = period;
-    figure.periodError = periodError > 0 ? periodError : PeriodErrorOf(fit, period);
-    figure.epoch = epoch;
-    const std::string name = FigureFileName("phase");
-    CheckFigureFile(name);
-    StopOnFailure(WritePhaseFigure(figure, name, WantedFormat(), WantedSize()));
+    WritePhaseFigureOf(period, periodError > 0 ? periodError : PeriodErrorOf(fit, period), epoch, fit.constant,
+                       fit.cosine, fit.sine);
 }
 
 void WriteFigureOfSpectrumPass()
 {
     if (!FiguresWanted())
         return;
-    TextInput in;
-    if (!OpenTextInput(in, SpectrumFileName.c_str()))
-        RunErrorFromErrno(errno);
     std::vector<double> periods, powers;
-    for (long k = 0; k <= Intervals; ++k) {
-        periods.push_back(ReadReal(in));
-        powers.push_back(ReadReal(in));
-        SkipLine(in);
-    }
-    CloseTextInput(in);
+    ReadSpectrumColumns(SpectrumFileName, Intervals + 1, periods, powers);
     WriteSpectrumFigureFile(periods, powers, Spectrum.threshold,
                             PeaksToMark(periods, powers, Spectrum.threshold, Options.peaks), {});
+}
+
+void WriteFiguresOfReport(const PeriodReport &report)
+{
+    if (!FiguresWanted())
+        return;
+    const long lines = report.grid.intervals + 1;
+    std::vector<double> periods, powers, windowPeriods, windowPowers;
+    ReadSpectrumColumns(report.spectrumFile, lines, periods, powers);
+    if (!report.windowFile.empty())
+        ReadSpectrumColumns(report.windowFile, lines, windowPeriods, windowPowers);
+    std::vector<SpectrumPeak> peaks;
+    for (const PeakReport &peak : report.peaks)
+        peaks.push_back({peak.period, peak.power});
+    WriteSpectrumFigureFile(periods, powers, report.significanceLevel, peaks, windowPowers);
+    if (!report.hasFold)
+        return;
+    // The report's curve, mean - amplitude cos(2 pi phase), has its maximum
+    // of light at the epoch; the error is that of the peak folded at, or
+    // the fit's own for another period.
+    const FoldReport &fold = report.fold;
+    double periodError = 0;
+    for (const PeakReport &peak : report.peaks)
+        if (peak.period == fold.period)
+            periodError = peak.periodError;
+    if (!(periodError > 0))
+        periodError = PeriodErrorOf(FitFold(fold.period, fold.epoch), fold.period);
+    WritePhaseFigureOf(fold.period, periodError, fold.epoch, fold.meanMagnitude, -fold.amplitude, 0);
 }

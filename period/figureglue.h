@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "figures.h"
+#include "report.h"
 
 // A constant plus one sine at a period, fitted by least squares to the
 // observation list folded with that period:
@@ -46,3 +47,9 @@ void WritePhaseFigureFile(double period, double periodError, double epoch);
 // read back, its threshold, the strongest peak and the other peaks above
 // the threshold (at most --peaks in all).  Does nothing without --plots.
 void WriteFigureOfSpectrumPass();
+
+// The batch run's figures: STEM-spectrum.EXT of the report's spectrum file
+// with its level and peaks (and the window file below it, when written),
+// and STEM-phase.EXT with the report's fold, when made.  Does nothing
+// without --plots.
+void WriteFiguresOfReport(const PeriodReport &report);

@@ -106,6 +106,21 @@ extern bool BatchRun;
 // A line of the dialogue that a batch run leaves out.
 void Tell(const std::string &line = std::string());
 
+// The steps the dialogue and the batch run share.
+// Reads the input file: a Julian-date file for the extension ".jud",
+// otherwise an observation file converted into the Julian-date file.
+void ObtainObservations();
+// Refuses data without room for a fit (fewer than 5 estimates, all equal,
+// no time span).
+void RefuseUnusableData();
+// Refuses a period range that is not 0 < min < max, or fewer than 1 interval.
+void RefuseUnusableRange();
+// Centres the magnitudes on their mean; refuses magnitudes whose squares
+// overflow.
+void CentreObservations();
+// The time from the first to the last observation in file order.
+double TimeSpan();
+
 // What reading the input found out, for the messages and the report.
 struct InputSummary {
     std::string band;            // the band used; empty for a file without bands

@@ -1,4 +1,5 @@
 // kalidor: period analysis of the brightness estimates of a variable star.
+#include "batch.h"
 #include "hardcopy.h"
 #include "kalidor.h"
 #include "options.h"
@@ -12,6 +13,10 @@ int main(int argc, char **argv)
     argv[first - 1] = argv[0];
     argc -= first - 1;
     argv += first - 1;
+
+    // A batch run opens no screen and makes no hard copy.
+    if (Options.batch)
+        RunBatch(argc, argv);
 
     // Before any output: the graphics layer and the printer channel.
     InitGraphicsLayer();

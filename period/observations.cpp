@@ -38,17 +38,17 @@ void OpenInputOrStop(TextInput &in, const std::string &name)
 // Stops before the observation list would overflow.
 void RefuseTooManyRecords()
 {
-    Refuse("Prilis mnoho odhadu: program pojme nejvyse " + IntegerText(MaxObservations, 0) + " zaznamu.");
+    Refuse("Prilis mnoho odhadu: program pojme nejvyse " + IntegerText(MaxObservations, 0) + " zaznamu.",
+           "too many estimates: at most " + IntegerText(MaxObservations, 0) + " records");
 }
 
-void RefuseEmptyFile() { Refuse("Soubor neobsahuje zadny odhad."); }
+void RefuseEmptyFile() { Refuse("Soubor neobsahuje zadny odhad.", "the file holds no estimate"); }
 
 // The rejection of record 'record': the message and status 1 (the exit hook
 // removes the partial Julian-date file).
 [[noreturn]] void RejectRecord(int record)
 {
-    WriteLine("Spatny format dat na radku " + IntegerText(record, 0));
-    EndProgram(1);
+    Refuse("Spatny format dat na radku " + IntegerText(record, 0), "bad data format on line " + IntegerText(record, 0));
 }
 
 // Integer part and fraction of a value, both in extended precision.
@@ -70,7 +70,8 @@ bool IsSameFile(const std::string &a, const std::string &b)
 void RefuseOverwritingInput(const std::string &outputName)
 {
     if (IsSameFile(InputName, outputName))
-        Refuse("Soubor " + outputName + " je vstupni soubor, nelze jej prepsat.");
+        Refuse("Soubor " + outputName + " je vstupni soubor, nelze jej prepsat.",
+               "the file " + outputName + " is the input file; it cannot be overwritten");
 }
 
 double JulianDateOf(int day, int month, double year, int hours, int minutes)
@@ -88,7 +89,7 @@ double JulianDateOf(int day, int month, double year, int hours, int minutes)
 
 void ReadObservationFile(const std::string &inputName, const std::string &julianDateName)
 {
-    WriteLine("Pocitam julianska data ...");
+    Tell("Pocitam julianska data ...");
     TextInput in;
     OpenInputOrStop(in, inputName);
     RefuseOverwritingInput(julianDateName);
@@ -109,7 +110,7 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
         SkipLine(in);
         Magnitudes[record] = magnitude;
         if (previousDate > date)
-            WriteLine("Poznamka: Data nejsou usporadana chronologicky");
+            Tell("Poznamka: Data nejsou usporadana chronologicky");
         previousDate = date;
         MagnitudeSum += magnitude;
 
@@ -142,7 +143,7 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
     if (ObservationCount == 0)
         RefuseEmptyFile(); // the exit hook removes the empty file
     unfinishedJulianDates.clear();
-    WriteLine("Soubor " + Stem + ".jud vytvoren");
+    Tell("Soubor " + Stem + ".jud vytvoren");
 }
 
 void ReadJulianDateFile(const std::string &inputName)
@@ -159,7 +160,7 @@ void ReadJulianDateFile(const std::string &inputName)
         Magnitudes[n] = ReadReal(in);
         SkipLine(in);
         if (!std::isfinite(JulianDates[n]) || !std::isfinite(Magnitudes[n]))
-            Refuse("Spatny format dat na radku " + IntegerText(n, 0));
+            Refuse("Spatny format dat na radku " + IntegerText(n, 0), "bad data format on line " + IntegerText(n, 0));
         ObservationCount = n;
         MagnitudeSum += Magnitudes[n];
     }

@@ -26,13 +26,8 @@ printf '1\n20\n2000\nf1\nn\na\n%s\n%s\nf2\nn\n' "$period" "$epoch" | "$build/bin
 "$build/bin/bandpng" -s 2 -o "$top/docs/phase.png" example.prn
 echo "docs/spectrum.png and docs/phase.png: period $period, epoch $epoch"
 
-# delta Cep: a fine pass near the period gives it to 0.00005 d (the
-# strongest line of the spectrum file), then the wide pass and the fold
-# at it write the figures.
-printf '5.3\n5.45\n3000\n\nn\nn\n' | "$build/bin/kalidor" delcep.dat > /dev/null || true
-period=$(awk '$2 > best { best = $2; p = $1 } END { printf "%.5f", p }' delcep.ven)
-epoch=$(awk '{ print $1; exit }' delcep.jud)
-printf '2\n10\n4000\n\nn\na\n%s\n%s\n\nn\n' "$period" "$epoch" |
-    "$build/bin/kalidor" --plots png delcep.dat > /dev/null
+# delta Cep: a batch run over 2 to 10 days, folded at the strongest
+# period with the epoch of greatest brightness.
+"$build/bin/kalidor" --periods 2:10 --fold best --plots png delcep.dat > delcep.txt
 cp delcep-spectrum.png delcep-phase.png "$top/docs/"
-echo "docs/delcep-spectrum.png and docs/delcep-phase.png: period $period, epoch $epoch"
+echo "docs/delcep-spectrum.png and docs/delcep-phase.png:" $(grep -A1 '^Fold' delcep.txt | tail -1)

@@ -1,0 +1,80 @@
+// The period report of a batch run: what the data are, the grid searched,
+// the strongest peaks, the periods found by prewhitening and the fold.  One
+// plain struct, filled by the batch run and read by the report writers and
+// the figures.  Times are reduced Julian dates (Julian date - 2400000) in
+// the input's time scale; periods and spans in days; magnitudes as read
+// (not centred).
+#pragma once
+#include <string>
+#include <vector>
+
+// One peak of the spectrum, strongest first in PeriodReport::peaks.
+struct PeakReport {
+    double period;                // refined to the maximum of the power, days
+    double periodError;           // least-squares error of the period, days
+    double frequency;             // 1 / period, cycles per day
+    double power;                 // the power at the refined period (0..1)
+    double falseAlarmProbability; // from the model of the 95 % level
+    double amplitude;             // semi-amplitude of the fitted sine, magnitudes
+    double epochOfMaximum;        // greatest brightness of the fit nearest the middle of the data
+    double residualRms;           // scatter about constant + sine at this period
+};
+
+// One step of prewhitening: the frequency found in step j after all j
+// frequencies were refined together against the original magnitudes.
+struct PrewhiteningStep {
+    double period;                // days
+    double periodError;           // from the covariance of the joint fit
+    double frequency;             // 1 / period
+    double amplitude;             // semi-amplitude, magnitudes
+    double amplitudeError;
+    double epochOfMaximum;        // greatest brightness of this sine nearest the middle
+    double power;                 // of the peak in the residual spectrum where it was found
+    double falseAlarmProbability; // of that peak
+    double residualRms;           // scatter of the residuals after the joint fit of step j
+};
+
+// The phase curve at one period.  The fitted curve is
+// meanMagnitude - amplitude * cos(2 pi (t - epoch) / period): the epoch is
+// a time of greatest brightness, so phase 0 is the maximum of the light.
+// The observations themselves are folded with the same period and epoch.
+struct FoldReport {
+    double period;
+    double epoch;
+    double amplitude;
+    double meanMagnitude;         // the constant of the fit
+    double residualRms;
+};
+
+// The evenly spaced grid of trial periods, as in the spectrum file.
+struct GridReport {
+    double minimumPeriod;
+    double maximumPeriod;
+    long intervals;               // K; the grid has K + 1 periods
+    double step;                  // (max - min) / K
+    bool intervalsChosen;         // K was chosen from the data, not given
+    bool intervalsCapped;         // the chosen K hit the largest K allowed
+};
+
+struct PeriodReport {
+    // The data.
+    std::string file;             // the input file's name as given
+    std::string band;             // empty for input without bands
+    std::string timeScale;        // "JD", "HJD" or "BJD_TDB"
+    long observations;
+    double first, last;           // first and last time in file order
+    double span;                  // last - first
+    double meanMagnitude;
+    long skippedLimits, skippedOtherBands, skippedEmpty;
+
+    // The search.
+    GridReport grid;
+    double significanceLevel;     // the power of the 95 % level
+    std::string spectrumFile;     // STEM.ven: period and power per grid point
+    std::string windowFile;       // STEM.win, empty unless asked for
+
+    std::vector<PeakReport> peaks;             // strongest first
+    std::vector<PrewhiteningStep> prewhitening; // empty unless asked for
+    bool hasFold = false;
+    FoldReport fold;
+};

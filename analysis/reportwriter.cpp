@@ -1,0 +1,144 @@
+// The two forms of the period report.
+#include "reportwriter.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// A number for JSON; a value that is not finite (no fit possible) is null.
+Json Number(double value) { return std::isfinite(value) ? Json(value) : Json(nullptr); }
+
+std::string Text(const char *format, double value)
+{
+    if (!std::isfinite(value))
+        return "-";
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+void Line(std::FILE *out, const char *label, const std::string &value)
+{
+    std::fprintf(out, "%-18s %s\n", label, value.c_str());
+}
+
+void WriteDataLines(const PeriodReport &r, std::FILE *out)
+{
+    Line(out, "File:", r.file);
+    Line(out, "Band:", r.band.empty() ? "-" : r.band);
+    Line(out, "Time scale:", r.timeScale);
+    Line(out, "Observations:", std::to_string(r.observations));
+    Line(out, "First:", Text("%.5f", r.first));
+    Line(out, "Last:", Text("%.5f", r.last));
+    Line(out, "Span:", Text("%.5f", r.span) + " d");
+    Line(out, "Mean magnitude:", Text("%.4f", r.meanMagnitude));
+    Line(out, "Skipped:", std::to_string(r.skippedLimits) + " limits, " + std::to_string(r.skippedOtherBands) +
+                              " of other bands, " + std::to_string(r.skippedEmpty) + " without time or magnitude");
+    Line(out, "Periods:", Text("%.10g", r.grid.minimumPeriod) + " to " + Text("%.10g", r.grid.maximumPeriod) + " d");
+    Line(out, "Intervals:", std::to_string(r.grid.intervals) + (r.grid.intervalsChosen ? " (chosen from the data)" : ""));
+    Line(out, "Step:", Text("%.6g", r.grid.step) + " d");
+    Line(out, "95 % level:", Text("%.6f", r.significanceLevel));
+    Line(out, "Spectrum:", r.spectrumFile);
+    if (!r.windowFile.empty())
+        Line(out, "Spectral window:", r.windowFile);
+}
+
+void WritePeakTable(const PeriodReport &r, std::FILE *out)
+{
+    std::fprintf(out, "\nPeaks, strongest first:\n");
+    std::fprintf(out, "  #  %-16s %-11s %-9s %-11s %-10s %s\n", "period [d]", "error [d]", "power", "false alarm",
+                 "amplitude", "epoch of maximum");
+    int number = 0;
+    for (const PeakReport &p : r.peaks)
+        std::fprintf(out, "%3d  %-16s %-11s %-9s %-11s %-10s %s\n", ++number, Text("%.10f", p.period).c_str(),
+                     Text("%.2e", p.periodError).c_str(), Text("%.6f", p.power).c_str(),
+                     Text("%.2e", p.falseAlarmProbability).c_str(), Text("%.4f", p.amplitude).c_str(),
+                     Text("%.5f", p.epochOfMaximum).c_str());
+    if (r.peaks.empty())
+        std::fprintf(out, "  (no peak with a positive power)\n");
+}
+
+void WritePrewhiteningTable(const PeriodReport &r, std::FILE *out)
+{
+    std::fprintf(out, "\nPrewhitening, in the order found (values of the last joint fit):\n");
+    std::fprintf(out, "  #  %-16s %-11s %-10s %-11s %-9s %-11s %s\n", "period [d]", "error [d]", "amplitude",
+                 "error [mag]", "power", "false alarm", "residual rms");
+    int number = 0;
+    for (const PrewhiteningStep &s : r.prewhitening)
+        std::fprintf(out, "%3d  %-16s %-11s %-10s %-11s %-9s %-11s %s\n", ++number, Text("%.10f", s.period).c_str(),
+                     Text("%.2e", s.periodError).c_str(), Text("%.4f", s.amplitude).c_str(),
+                     Text("%.2e", s.amplitudeError).c_str(), Text("%.6f", s.power).c_str(),
+                     Text("%.2e", s.falseAlarmProbability).c_str(), Text("%.4f", s.residualRms).c_str());
+}
+
+void WriteFoldLines(const PeriodReport &r, std::FILE *out)
+{
+    std::fprintf(out, "\nFold:\n");
+    Line(out, "  Period:", Text("%.10f", r.fold.period) + " d");
+    Line(out, "  Epoch:", Text("%.5f", r.fold.epoch) + " (greatest brightness)");
+    Line(out, "  Amplitude:", Text("%.4f", r.fold.amplitude) + " mag");
+    Line(out, "  Residual rms:", Text("%.4f", r.fold.residualRms) + " mag");
+}
+
+} // namespace
+
+void WriteTextReport(const PeriodReport &r, std::FILE *out)
+{
+    WriteDataLines(r, out);
+    WritePeakTable(r, out);
+    if (!r.prewhitening.empty())
+        WritePrewhiteningTable(r, out);
+    if (r.hasFold)
+        WriteFoldLines(r, out);
+    std::fflush(out);
+}
+
+void WriteJsonReport(const PeriodReport &r, std::FILE *out)
+{
+    Json j;
+    j["file"] = r.file;
+    j["band"] = r.band.empty() ? Json(nullptr) : Json(r.band);
+    j["time_scale"] = r.timeScale;
+    j["observations"] = r.observations;
+    j["first"] = Number(r.first);
+    j["last"] = Number(r.last);
+    j["span"] = Number(r.span);
+    j["mean_magnitude"] = Number(r.meanMagnitude);
+    j["skipped"] = {{"limits", r.skippedLimits}, {"other_bands", r.skippedOtherBands}, {"empty", r.skippedEmpty}};
+    j["grid"] = {{"min_period", Number(r.grid.minimumPeriod)},
+                 {"max_period", Number(r.grid.maximumPeriod)},
+                 {"intervals", r.grid.intervals},
+                 {"step", Number(r.grid.step)}};
+    j["significance_level"] = Number(r.significanceLevel);
+    j["peaks"] = Json::array();
+    for (const PeakReport &p : r.peaks)
+        j["peaks"].push_back({{"period", Number(p.period)},
+                              {"period_error", Number(p.periodError)},
+                              {"power", Number(p.power)},
+                              {"false_alarm_probability", Number(p.falseAlarmProbability)},
+                              {"amplitude", Number(p.amplitude)},
+                              {"epoch_of_maximum", Number(p.epochOfMaximum)}});
+    if (!r.prewhitening.empty()) {
+        j["prewhitening"] = Json::array();
+        for (const PrewhiteningStep &s : r.prewhitening)
+            j["prewhitening"].push_back({{"period", Number(s.period)},
+                                         {"period_error", Number(s.periodError)},
+                                         {"amplitude", Number(s.amplitude)},
+                                         {"amplitude_error", Number(s.amplitudeError)},
+                                         {"power", Number(s.power)},
+                                         {"false_alarm_probability", Number(s.falseAlarmProbability)},
+                                         {"residual_rms", Number(s.residualRms)}});
+    }
+    if (r.hasFold)
+        j["fold"] = {{"period", Number(r.fold.period)},
+                     {"epoch", Number(r.fold.epoch)},
+                     {"amplitude", Number(r.fold.amplitude)},
+                     {"residual_rms", Number(r.fold.residualRms)}};
+    const std::string text = j.dump(2) + "\n";
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fflush(out);
+}
