@@ -91,6 +91,25 @@ TEST(KalidorFigures, WrittenBesideTheDialogueWithoutChangingIt)
     std::filesystem::remove_all(plain.base);
 }
 
+TEST(KalidorFigures, ABatchRunWritesTheFiguresOfItsReport)
+{
+    const std::vector<std::string> batch = {"--periods", "1:40", "--window", "--fold", "best"};
+    const StarRun plain = RunOnStar(batch, "batch-plain");
+    std::vector<std::string> withPlots = batch;
+    withPlots.insert(withPlots.end(), {"--plots", "svg"});
+    const StarRun run = RunOnStar(withPlots, "batch-svg");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, plain.output);
+    EXPECT_NE(run.output.find("Fold"), std::string::npos);
+    for (const char *kind : {"spectrum", "phase"})
+        EXPECT_NE(FileContent(run.dir + "star-" + kind + ".svg").find("width=\"1600px\" height=\"1000px\""),
+                  std::string::npos)
+            << kind;
+    EXPECT_FALSE(FileExists(plain.dir + "star-spectrum.svg"));
+    std::filesystem::remove_all(run.base);
+    std::filesystem::remove_all(plain.base);
+}
+
 TEST(KalidorFigures, AFigureThatCannotBeCreatedStopsWithTheRunTimeError)
 {
     // A directory in the place of the figure: access denied, as for the spectrum file.
