@@ -137,8 +137,11 @@ void WritePhaseFigureOf(double period, double periodError, double epoch, double 
     PhaseFigure figure;
     figure.title = FigureTitle();
     for (int i = 1; i <= ObservationCount; ++i) {
-        figure.phases.push_back(PhaseOf(JulianDates[i], period, epoch));
-        figure.magnitudes.push_back(ObservedMagnitude(i));
+        const double phase = PhaseOf(JulianDates[i], period, epoch);
+        if (std::isfinite(phase)) {
+            figure.phases.push_back(phase);
+            figure.magnitudes.push_back(ObservedMagnitude(i));
+        }
     }
     figure.constant = constant;
     figure.cosines = {cosine};
@@ -157,6 +160,8 @@ double PhaseOf(double date, double period, double epoch)
 {
     const long double cycles = (static_cast<long double>(date) - epoch) / period;
     const double phase = static_cast<double>(cycles - std::floor(cycles));
+    if (!std::isfinite(phase))
+        return NAN; // a period of 0 folds nothing
     return phase < 1 ? phase : 0;
 }
 
@@ -165,6 +170,8 @@ FoldFit FitFold(double period, double epoch)
     long double a[3][3] = {}, b[3] = {};
     for (int i = 1; i <= ObservationCount; ++i) {
         const long double angle = TwoPi * PhaseOf(JulianDates[i], period, epoch);
+        if (!std::isfinite(angle))
+            continue;
         const long double row[3] = {1, std::cos(angle), std::sin(angle)};
         for (int r = 0; r < 3; ++r) {
             for (int c = 0; c < 3; ++c)
@@ -182,6 +189,8 @@ FoldFit FitFold(double period, double epoch)
     long double squares = 0;
     for (int i = 1; i <= ObservationCount; ++i) {
         const long double angle = TwoPi * PhaseOf(JulianDates[i], period, epoch);
+        if (!std::isfinite(angle))
+            continue;
         const long double residual = ObservedMagnitude(i) - (x[0] + x[1] * std::cos(angle) + x[2] * std::sin(angle));
         squares += residual * residual;
     }

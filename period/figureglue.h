@@ -16,7 +16,8 @@ struct FoldFit {
     double residualScatter; // sqrt(sum of squared residuals / (N - 3))
 };
 
-// The phase of a time for a period and epoch, 0 <= phase < 1.
+// The phase of a time for a period and epoch, 0 <= phase < 1; NaN where
+// the period folds nothing (0).
 double PhaseOf(double date, double period, double epoch);
 
 // The fit at 'period' (phases counted from 'epoch') to the observation
