@@ -32,8 +32,9 @@ install: programs
 	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: deps configure
-	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench
+	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench batch_bench
 	@$(BUILD)/tests/spectrum_bench
+	@$(BUILD)/tests/batch_bench
 
 # The README's pictures, rendered from the bundled example.
 pictures: deps programs

@@ -50,11 +50,11 @@ void WriteDataLines(const PeriodReport &r, std::FILE *out)
 void WritePeakTable(const PeriodReport &r, std::FILE *out)
 {
     std::fprintf(out, "\nPeaks, strongest first:\n");
-    std::fprintf(out, "  #  %-16s %-11s %-9s %-11s %-10s %s\n", "period [d]", "error [d]", "power", "false alarm",
+    std::fprintf(out, "  #  %-16s %-11s %-9s %-12s %-10s %s\n", "period [d]", "error [d]", "power", "false alarm",
                  "amplitude", "epoch of maximum");
     int number = 0;
     for (const PeakReport &p : r.peaks)
-        std::fprintf(out, "%3d  %-16s %-11s %-9s %-11s %-10s %s\n", ++number, Text("%.10f", p.period).c_str(),
+        std::fprintf(out, "%3d  %-16s %-11s %-9s %-12s %-10s %s\n", ++number, Text("%.10f", p.period).c_str(),
                      Text("%.2e", p.periodError).c_str(), Text("%.6f", p.power).c_str(),
                      Text("%.2e", p.falseAlarmProbability).c_str(), Text("%.4f", p.amplitude).c_str(),
                      Text("%.5f", p.epochOfMaximum).c_str());
@@ -65,11 +65,11 @@ void WritePeakTable(const PeriodReport &r, std::FILE *out)
 void WritePrewhiteningTable(const PeriodReport &r, std::FILE *out)
 {
     std::fprintf(out, "\nPrewhitening, in the order found (values of the last joint fit):\n");
-    std::fprintf(out, "  #  %-16s %-11s %-10s %-11s %-9s %-11s %s\n", "period [d]", "error [d]", "amplitude",
+    std::fprintf(out, "  #  %-16s %-11s %-10s %-11s %-9s %-12s %s\n", "period [d]", "error [d]", "amplitude",
                  "error [mag]", "power", "false alarm", "residual rms");
     int number = 0;
     for (const PrewhiteningStep &s : r.prewhitening)
-        std::fprintf(out, "%3d  %-16s %-11s %-10s %-11s %-9s %-11s %s\n", ++number, Text("%.10f", s.period).c_str(),
+        std::fprintf(out, "%3d  %-16s %-11s %-10s %-11s %-9s %-12s %s\n", ++number, Text("%.10f", s.period).c_str(),
                      Text("%.2e", s.periodError).c_str(), Text("%.4f", s.amplitude).c_str(),
                      Text("%.2e", s.amplitudeError).c_str(), Text("%.6f", s.power).c_str(),
                      Text("%.2e", s.falseAlarmProbability).c_str(), Text("%.4f", s.residualRms).c_str());

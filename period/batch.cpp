@@ -67,12 +67,7 @@ long IntervalsOfRun(GridReport &grid)
 {
     grid.intervalsChosen = false;
     grid.intervalsCapped = false;
-    if (Options.intervals == 0)
-        return ChooseIntervals(grid);
-    if (Options.intervals > LargestIntervals)
-        Refuse("Pocet intervalu smi byt nejvyse " + std::to_string(LargestIntervals) + ".",
-               "at most " + std::to_string(LargestIntervals) + " intervals");
-    return Options.intervals;
+    return Options.intervals == 0 ? ChooseIntervals(grid) : Options.intervals;
 }
 
 void NoteMaximumBeyondSpan()
@@ -119,7 +114,7 @@ bool SeenBefore(const std::vector<PeakReport> &peaks, double frequency)
 
 // A peak at a refined frequency: power, significance, and the sine fit
 // that gives amplitude, epoch and the period's error.
-PeakReport DescribePeak(double frequency, const PeriodReport &r, double mean)
+PeakReport DescribePeak(double frequency, const PeriodReport &r)
 {
     const int n = ObservationCount;
     PeakReport p;
@@ -137,11 +132,10 @@ PeakReport DescribePeak(double frequency, const PeriodReport &r, double mean)
     } else {
         p.amplitude = p.residualRms = p.epochOfMaximum = p.periodError = NAN;
     }
-    (void)mean;
     return p;
 }
 
-void FindPeaks(PeriodReport &r, const PeriodGrid &grid, double mean)
+void FindPeaks(PeriodReport &r, const PeriodGrid &grid)
 {
     PeakCollector collector;
     StartPeakCollector(collector, Options.peaks);
@@ -150,7 +144,7 @@ void FindPeaks(PeriodReport &r, const PeriodGrid &grid, double mean)
         const double f = RefinePeakFrequency(SpectrumPower, Times(), Centred(), ObservationCount, SumOfSquares, grid,
                                              g.index);
         if (!SeenBefore(r.peaks, f))
-            r.peaks.push_back(DescribePeak(f, r, mean));
+            r.peaks.push_back(DescribePeak(f, r));
     }
 }
 
@@ -310,6 +304,10 @@ void RunBatch(int argc, char **argv)
         std::fprintf(stderr, "kalidor: a batch run (--periods) needs a FILE\n%s", OptionsUsage());
         EndProgram(1);
     }
+    // Refused before any file is read or written.
+    if (Options.intervals > LargestIntervals)
+        Refuse("Pocet intervalu smi byt nejvyse " + std::to_string(LargestIntervals) + ".",
+               "at most " + std::to_string(LargestIntervals) + " intervals");
     SetFileNames(argv[1]);
     MinimumPeriod = Options.minimumPeriod;
     MaximumPeriod = Options.maximumPeriod;
@@ -337,7 +335,7 @@ void RunBatch(int argc, char **argv)
     report.grid.step = grid.step;
     report.significanceLevel = Spectrum.threshold;
     report.spectrumFile = SpectrumFileName;
-    FindPeaks(report, grid, mean);
+    FindPeaks(report, grid);
     if (Options.window) {
         report.windowFile = Stem + ".win";
         WriteWindowFile(report.windowFile, grid);

@@ -3,7 +3,7 @@
 # is missing.  Uses sudo when not run as root; does nothing when all are there.
 set -e
 packages="build-essential cmake make pkg-config googletest libgtest-dev libbenchmark-dev
-libsdl2-dev libpng-dev libsleef-dev libcairo2-dev xvfb x11-apps xdotool xauth man-db groff-base"
+libsdl2-dev libpng-dev libsleef-dev libcairo2-dev libgsl-dev nlohmann-json3-dev xvfb x11-apps xdotool xauth man-db groff-base"
 
 missing=""
 for p in $packages; do

@@ -37,9 +37,11 @@ inline bool FileExists(const std::string &path) { return access(path.c_str(), F_
 // Starts program with args (without the program name) in directory dir,
 // standard input read from inputPath and standard output written to
 // outputPath; the environment is the test's own with KALIDOR_DISPLAY set to
-// offscreen.  Returns the process id, or -1 when it could not start.
+// offscreen.  Standard error goes to errorPath when one is given.  Returns
+// the process id, or -1 when it could not start.
 inline pid_t StartProgram(const std::string &program, const std::vector<std::string> &args, const std::string &dir,
-                          const std::string &inputPath, const std::string &outputPath)
+                          const std::string &inputPath, const std::string &outputPath,
+                          const std::string &errorPath = std::string())
 {
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(program.c_str()));
@@ -60,6 +62,9 @@ inline pid_t StartProgram(const std::string &program, const std::vector<std::str
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, inputPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+    if (!errorPath.empty())
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), env.data());
