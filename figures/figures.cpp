@@ -404,7 +404,7 @@ FigurePanel PhasePanel(const PhaseFigure &figure, FigureSize size)
             brightest = std::min(brightest, m);
             faintest = std::max(faintest, m);
         }
-    for (int i = 0; i <= 200; ++i) {
+    for (int i = 0; i <= 200 && figure.hasCurve; ++i) {
         const double m = FittedMagnitude(figure, i / 200.0);
         if (std::isfinite(m)) {
             brightest = std::min(brightest, m);
@@ -477,6 +477,10 @@ std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileN
             }
         }
         cairo_fill(cr);
+        if (!figure.hasCurve) {
+            cairo_restore(cr);
+            return;
+        }
         SetColour(cr, CurveRed);
         cairo_set_line_width(cr, Scaled(size, 3.5));
         const int samples = 1000;

@@ -35,6 +35,7 @@ struct PhaseFigure {
     std::string title;                 // e.g. the file name and the band
     std::vector<double> phases;        // 0 <= phase < 1
     std::vector<double> magnitudes;    // one per phase
+    bool hasCurve = true;              // false: the points alone
     double constant = 0;
     std::vector<double> cosines;
     std::vector<double> sines;

@@ -2,13 +2,12 @@
 // put into the figures module's structs and written beside the .ven file.
 #include "figureglue.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 
+#include "analysis.h"
 #include "fileio.h"
 #include "kalidor.h"
 #include "options.h"
@@ -16,8 +15,6 @@
 #include "textinput.h"
 
 namespace {
-
-const long double TwoPi = 6.283185307179586476925286766559L;
 
 bool FiguresWanted() { return !Options.plots.empty(); }
 
@@ -50,34 +47,6 @@ void StopOnFailure(const std::string &failure)
 }
 
 FigureSize WantedSize() { return {Options.plotWidth, Options.plotHeight}; }
-
-// Solves the 3 x 3 system a x = b by elimination with pivoting; false when singular.
-bool SolveThree(long double a[3][3], long double b[3], long double x[3])
-{
-    for (int c = 0; c < 3; ++c) {
-        int pivot = c;
-        for (int r = c + 1; r < 3; ++r)
-            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c]))
-                pivot = r;
-        if (!(std::fabs(a[pivot][c]) > 0))
-            return false;
-        std::swap(a[c], a[pivot]);
-        std::swap(b[c], b[pivot]);
-        for (int r = c + 1; r < 3; ++r) {
-            const long double f = a[r][c] / a[c][c];
-            for (int k = c; k < 3; ++k)
-                a[r][k] -= f * a[c][k];
-            b[r] -= f * b[c];
-        }
-    }
-    for (int c = 2; c >= 0; --c) {
-        long double s = b[c];
-        for (int k = c + 1; k < 3; ++k)
-            s -= a[c][k] * x[k];
-        x[c] = s / a[c][c];
-    }
-    return true;
-}
 
 double ObservedMagnitude(int i) { return Magnitudes[i] + MagnitudeSum / ObservationCount; }
 
@@ -113,7 +82,6 @@ std::vector<SpectrumPeak> PeaksToMark(const std::vector<double> &periods, const 
     return peaks;
 }
 
-
 // Periods and powers of a file in the spectrum file's form, 'lines' lines.
 void ReadSpectrumColumns(const std::string &name, long lines, std::vector<double> &periods,
                          std::vector<double> &powers)
@@ -129,10 +97,11 @@ void ReadSpectrumColumns(const std::string &name, long lines, std::vector<double
     CloseTextInput(in);
 }
 
-// STEM-phase.EXT of the observation list folded with period and epoch and
-// the curve constant + cosine cos(2 pi phase) + sine sin(2 pi phase).
-void WritePhaseFigureOf(double period, double periodError, double epoch, double constant, double cosine,
-                        double sine)
+// STEM-phase.EXT of the observation list folded with period and epoch and,
+// when 'curve' is set, the curve constant + cosine cos(2 pi phase) + sine
+// sin(2 pi phase).
+void WritePhaseFigureOf(double period, double periodError, double epoch, bool curve, double constant,
+                        double cosine, double sine)
 {
     PhaseFigure figure;
     figure.title = FigureTitle();
@@ -143,6 +112,7 @@ void WritePhaseFigureOf(double period, double periodError, double epoch, double 
             figure.magnitudes.push_back(ObservedMagnitude(i));
         }
     }
+    figure.hasCurve = curve;
     figure.constant = constant;
     figure.cosines = {cosine};
     figure.sines = {sine};
@@ -154,6 +124,21 @@ void WritePhaseFigureOf(double period, double periodError, double epoch, double 
     StopOnFailure(WritePhaseFigure(figure, name, WantedFormat(), WantedSize()));
 }
 
+// A constant plus one sine at the period fitted to the observation list,
+// phases counted from the epoch; false where no sine fits (a period of 0
+// or too few distinct phases).
+bool FitFold(double period, double epoch, SineFit &fit)
+{
+    const double frequency = 1 / period;
+    return std::isfinite(frequency) && FitSine(JulianDates + 1, Magnitudes + 1, ObservationCount, frequency, epoch, fit);
+}
+
+double FoldPeriodError(const SineFit &fit, double period)
+{
+    return PeriodError(period, fit.residualRms, ObservationCount, fit.amplitude,
+                       JulianDates[ObservationCount] - JulianDates[1]);
+}
+
 } // namespace
 
 double PhaseOf(double date, double period, double epoch)
@@ -163,48 +148,6 @@ double PhaseOf(double date, double period, double epoch)
     if (!std::isfinite(phase))
         return NAN; // a period of 0 folds nothing
     return phase < 1 ? phase : 0;
-}
-
-FoldFit FitFold(double period, double epoch)
-{
-    long double a[3][3] = {}, b[3] = {};
-    for (int i = 1; i <= ObservationCount; ++i) {
-        const long double angle = TwoPi * PhaseOf(JulianDates[i], period, epoch);
-        if (!std::isfinite(angle))
-            continue;
-        const long double row[3] = {1, std::cos(angle), std::sin(angle)};
-        for (int r = 0; r < 3; ++r) {
-            for (int c = 0; c < 3; ++c)
-                a[r][c] += row[r] * row[c];
-            b[r] += row[r] * ObservedMagnitude(i);
-        }
-    }
-    long double x[3] = {MagnitudeSum / ObservationCount, 0, 0};
-    SolveThree(a, b, x);
-    FoldFit fit;
-    fit.constant = static_cast<double>(x[0]);
-    fit.cosine = static_cast<double>(x[1]);
-    fit.sine = static_cast<double>(x[2]);
-    fit.amplitude = std::hypot(fit.cosine, fit.sine);
-    long double squares = 0;
-    for (int i = 1; i <= ObservationCount; ++i) {
-        const long double angle = TwoPi * PhaseOf(JulianDates[i], period, epoch);
-        if (!std::isfinite(angle))
-            continue;
-        const long double residual = ObservedMagnitude(i) - (x[0] + x[1] * std::cos(angle) + x[2] * std::sin(angle));
-        squares += residual * residual;
-    }
-    fit.residualScatter = ObservationCount > 3 ? static_cast<double>(std::sqrt(squares / (ObservationCount - 3))) : 0;
-    return fit;
-}
-
-double PeriodErrorOf(const FoldFit &fit, double period)
-{
-    const long double span = static_cast<long double>(JulianDates[ObservationCount]) - JulianDates[1];
-    const long double frequencyError = std::sqrt(6.0L) * fit.residualScatter /
-                                       (TwoPi / 2 * std::sqrt(static_cast<long double>(ObservationCount)) *
-                                        fit.amplitude * span);
-    return static_cast<double>(frequencyError * period * period);
 }
 
 std::string FigureTitle() { return Input.band.empty() ? InputName : InputName + ", band " + Input.band; }
@@ -230,9 +173,16 @@ void WritePhaseFigureFile(double period, double periodError, double epoch)
 {
     if (!FiguresWanted())
         return;
-    const FoldFit fit = FitFold(period, epoch);
-    WritePhaseFigureOf(period, periodError > 0 ? periodError : PeriodErrorOf(fit, period), epoch, fit.constant,
-                       fit.cosine, fit.sine);
+    // The fit is made to the centred magnitudes; the curve adds their mean back.
+    SineFit fit;
+    if (!FitFold(period, epoch, fit)) {
+        WritePhaseFigureOf(period, periodError, epoch, false, 0, 0, 0);
+        return;
+    }
+    if (!(periodError > 0))
+        periodError = FoldPeriodError(fit, period);
+    WritePhaseFigureOf(period, periodError, epoch, true, fit.constant + MagnitudeSum / ObservationCount, fit.cosine,
+                       fit.sine);
 }
 
 void WriteFigureOfSpectrumPass()
@@ -268,7 +218,8 @@ void WriteFiguresOfReport(const PeriodReport &report)
     for (const PeakReport &peak : report.peaks)
         if (peak.period == fold.period)
             periodError = peak.periodError;
-    if (!(periodError > 0))
-        periodError = PeriodErrorOf(FitFold(fold.period, fold.epoch), fold.period);
-    WritePhaseFigureOf(fold.period, periodError, fold.epoch, fold.meanMagnitude, -fold.amplitude, 0);
+    SineFit fit;
+    if (!(periodError > 0) && FitFold(fold.period, fold.epoch, fit))
+        periodError = FoldPeriodError(fit, fold.period);
+    WritePhaseFigureOf(fold.period, periodError, fold.epoch, true, fold.meanMagnitude, -fold.amplitude, 0);
 }

@@ -7,28 +7,9 @@
 #include "figures.h"
 #include "report.h"
 
-// A constant plus one sine at a period, fitted by least squares to the
-// observation list folded with that period:
-// m = constant + cosine cos(2 pi phase) + sine sin(2 pi phase).
-struct FoldFit {
-    double constant, cosine, sine;
-    double amplitude;     // semi-amplitude, magnitudes
-    double residualScatter; // sqrt(sum of squared residuals / (N - 3))
-};
-
 // The phase of a time for a period and epoch, 0 <= phase < 1; NaN where
 // the period folds nothing (0).
 double PhaseOf(double date, double period, double epoch);
-
-// The fit at 'period' (phases counted from 'epoch') to the observation
-// list as the spectrum pass left it: magnitudes centred, their mean
-// MagnitudeSum / ObservationCount added back.
-FoldFit FitFold(double period, double epoch);
-
-// The least-squares error of a period from the fit's scatter and amplitude
-// over the time span of the observations: sigma_P = sigma_f P^2 with
-// sigma_f = sqrt(6) sigma_res / (pi sqrt(N) A T).
-double PeriodErrorOf(const FoldFit &fit, double period);
 
 // The title of a figure: the input file's name and the band, when known.
 std::string FigureTitle();
@@ -39,9 +20,10 @@ std::string FigureTitle();
 void WriteSpectrumFigureFile(const std::vector<double> &periods, const std::vector<double> &powers, double level,
                              const std::vector<SpectrumPeak> &peaks, const std::vector<double> &windowPowers);
 
-// Writes STEM-phase.EXT: the observation list folded with period and
-// epoch and the fitted constant plus sine; a periodError that is not a
-// positive number is taken from the fit.  Does nothing without --plots.
+// Writes STEM-phase.EXT: the observation list (magnitudes centred, as the
+// spectrum pass leaves them) folded with period and epoch, and the fitted
+// constant plus sine; a periodError that is not a positive number is the
+// least-squares error of the fit.  Does nothing without --plots.
 void WritePhaseFigureFile(double period, double periodError, double epoch);
 
 // The dialogue's figure of the latest spectrum pass: the spectrum file

@@ -203,6 +203,14 @@ TEST(FigureFiles, LightCurveIsBrightSideUpOverTwoCycles)
     for (double phase : {0.25, 1.25})
         EXPECT_TRUE(image.NearRow(std::lround(PageX(p, phase)), PageY(p, 10.5), 3, reddish)) << phase;
     EXPECT_FALSE(image.NearRow(std::lround(PageX(p, 0.75)), PageY(p, 10.5), 3, reddish));
+
+    // Without a fit the points stand alone.
+    PhaseFigure pointsOnly = figure;
+    pointsOnly.hasCurve = false;
+    ASSERT_EQ(WritePhaseFigure(pointsOnly, name, FigurePng, size), "");
+    const Image bare(name);
+    EXPECT_FALSE(bare.NearRow(std::lround(PageX(p, 0.75)), PageY(p, 9.5), 3,
+                              [&](int x, int y) { return bare.Reddish(x, y); }));
     std::remove(name.c_str());
 }
 
