@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "analysis.h"
 #include "fileio.h"
@@ -152,18 +153,19 @@ double PhaseOf(double date, double period, double epoch)
 
 std::string FigureTitle() { return Input.band.empty() ? InputName : InputName + ", band " + Input.band; }
 
-void WriteSpectrumFigureFile(const std::vector<double> &periods, const std::vector<double> &powers, double level,
-                             const std::vector<SpectrumPeak> &peaks, const std::vector<double> &windowPowers)
+void WriteSpectrumFigureFile(std::vector<double> periods, std::vector<double> powers, double level,
+                             std::vector<SpectrumPeak> peaks, std::vector<double> windowPowers)
 {
     if (!FiguresWanted())
         return;
     SpectrumFigure figure;
     figure.title = FigureTitle();
-    figure.periods = periods;
-    figure.powers = powers;
+    // A grid of millions of points is moved, not copied.
+    figure.periods = std::move(periods);
+    figure.powers = std::move(powers);
     figure.level = level;
-    figure.peaks = peaks;
-    figure.windowPowers = windowPowers;
+    figure.peaks = std::move(peaks);
+    figure.windowPowers = std::move(windowPowers);
     const std::string name = FigureFileName("spectrum");
     CheckFigureFile(name);
     StopOnFailure(WriteSpectrumFigure(figure, name, WantedFormat(), WantedSize()));
@@ -191,8 +193,8 @@ void WriteFigureOfSpectrumPass()
         return;
     std::vector<double> periods, powers;
     ReadSpectrumColumns(SpectrumFileName, Intervals + 1, periods, powers);
-    WriteSpectrumFigureFile(periods, powers, Spectrum.threshold,
-                            PeaksToMark(periods, powers, Spectrum.threshold, Options.peaks), {});
+    std::vector<SpectrumPeak> peaks = PeaksToMark(periods, powers, Spectrum.threshold, Options.peaks);
+    WriteSpectrumFigureFile(std::move(periods), std::move(powers), Spectrum.threshold, std::move(peaks), {});
 }
 
 void WriteFiguresOfReport(const PeriodReport &report)
@@ -207,7 +209,8 @@ void WriteFiguresOfReport(const PeriodReport &report)
     std::vector<SpectrumPeak> peaks;
     for (const PeakReport &peak : report.peaks)
         peaks.push_back({peak.period, peak.power});
-    WriteSpectrumFigureFile(periods, powers, report.significanceLevel, peaks, windowPowers);
+    WriteSpectrumFigureFile(std::move(periods), std::move(powers), report.significanceLevel, std::move(peaks),
+                            std::move(windowPowers));
     if (!report.hasFold)
         return;
     // The report's curve, mean - amplitude cos(2 pi phase), has its maximum
