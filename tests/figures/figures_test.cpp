@@ -61,6 +61,9 @@ PhaseFigure MadePhase()
     return f;
 }
 
+enum Hue { Blue, Red };
+
+// A PNG read back, with a test of the hue of its pixels.
 struct Image {
     cairo_surface_t *surface;
     explicit Image(const std::string &path) : surface(cairo_image_surface_create_from_png(path.c_str())) {}
@@ -68,32 +71,18 @@ struct Image {
     bool Valid() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
     int Width() const { return cairo_image_surface_get_width(surface); }
     int Height() const { return cairo_image_surface_get_height(surface); }
-    // Red, green and blue of a pixel, 0 to 255.
-    void Pixel(int x, int y, int rgb[3]) const
+    bool Is(Hue hue, int x, int y) const
     {
         const unsigned char *row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
         const uint32_t v = reinterpret_cast<const uint32_t *>(row)[x];
-        rgb[0] = (v >> 16) & 255;
-        rgb[1] = (v >> 8) & 255;
-        rgb[2] = v & 255;
+        const int r = (v >> 16) & 255, g = (v >> 8) & 255, b = v & 255;
+        return hue == Blue ? b > 120 && r < 100 && b - r > 60 : r > 150 && g < 90 && b < 90;
     }
-    bool Bluish(int x, int y) const
-    {
-        int c[3];
-        Pixel(x, y, c);
-        return c[2] > 120 && c[0] < 100 && c[2] - c[0] > 60;
-    }
-    bool Reddish(int x, int y) const
-    {
-        int c[3];
-        Pixel(x, y, c);
-        return c[0] > 150 && c[1] < 90 && c[2] < 90;
-    }
-    // True when some pixel within 'reach' rows of y in column x passes the test.
-    template <typename Test> bool NearRow(int x, double y, int reach, Test test) const
+    // True when a pixel of the hue lies within 'reach' rows of y in column x.
+    bool NearRow(Hue hue, int x, double y, int reach) const
     {
         for (int r = static_cast<int>(std::lround(y)) - reach; r <= std::lround(y) + reach; ++r)
-            if (r >= 0 && r < Height() && test(x, r))
+            if (r >= 0 && r < Height() && Is(hue, x, r))
                 return true;
         return false;
     }
@@ -159,18 +148,16 @@ TEST(FigureFiles, SpectrumLineAndLevelLieWhereTheDataPutThem)
         EXPECT_GE(p.valueTop, 0.6);
         EXPECT_EQ(p.valueBottom, 0);
 
-        auto bluish = [&](int x, int y) { return image.Bluish(x, y); };
-        auto reddish = [&](int x, int y) { return image.Reddish(x, y); };
         // The top of the peak, and the floor far from it.
-        EXPECT_TRUE(image.NearRow(std::lround(PageX(p, 4)), PageY(p, 0.6), 3, bluish));
-        EXPECT_TRUE(image.NearRow(std::lround(PageX(p, 8)), PageY(p, 0.05), 3, bluish));
-        EXPECT_FALSE(image.NearRow(std::lround(PageX(p, 8)), PageY(p, 0.3), 5, bluish));
+        EXPECT_TRUE(image.NearRow(Blue, std::lround(PageX(p, 4)), PageY(p, 0.6), 3));
+        EXPECT_TRUE(image.NearRow(Blue, std::lround(PageX(p, 8)), PageY(p, 0.05), 3));
+        EXPECT_FALSE(image.NearRow(Blue, std::lround(PageX(p, 8)), PageY(p, 0.3), 5));
         // The dashed level: most columns have it at 0.3, none far above it.
         int onLevel = 0, aboveLevel = 0;
         for (double period = 1.5; period < 3.5; period += 0.01) {
             const int x = std::lround(PageX(p, period));
-            onLevel += image.NearRow(x, PageY(p, 0.3), 2, reddish);
-            aboveLevel += image.NearRow(x, PageY(p, 0.45), 5, reddish);
+            onLevel += image.NearRow(Red, x, PageY(p, 0.3), 2);
+            aboveLevel += image.NearRow(Red, x, PageY(p, 0.45), 5);
         }
         EXPECT_GT(onLevel, 100);
         EXPECT_EQ(aboveLevel, 0);
@@ -196,21 +183,19 @@ TEST(FigureFiles, LightCurveIsBrightSideUpOverTwoCycles)
     EXPECT_LT(PageY(p, 9.5), PageY(p, 10.5));
     EXPECT_EQ(p.valueLeft, -0.5);
     EXPECT_EQ(p.valueRight, 1.5);
-    auto reddish = [&](int x, int y) { return image.Reddish(x, y); };
     // Brightest at phase 0.75 and one cycle before; faintest at 0.25 and 1.25.
     for (double phase : {-0.25, 0.75})
-        EXPECT_TRUE(image.NearRow(std::lround(PageX(p, phase)), PageY(p, 9.5), 3, reddish)) << phase;
+        EXPECT_TRUE(image.NearRow(Red, std::lround(PageX(p, phase)), PageY(p, 9.5), 3)) << phase;
     for (double phase : {0.25, 1.25})
-        EXPECT_TRUE(image.NearRow(std::lround(PageX(p, phase)), PageY(p, 10.5), 3, reddish)) << phase;
-    EXPECT_FALSE(image.NearRow(std::lround(PageX(p, 0.75)), PageY(p, 10.5), 3, reddish));
+        EXPECT_TRUE(image.NearRow(Red, std::lround(PageX(p, phase)), PageY(p, 10.5), 3)) << phase;
+    EXPECT_FALSE(image.NearRow(Red, std::lround(PageX(p, 0.75)), PageY(p, 10.5), 3));
 
     // Without a fit the points stand alone.
     PhaseFigure pointsOnly = figure;
     pointsOnly.hasCurve = false;
     ASSERT_EQ(WritePhaseFigure(pointsOnly, name, FigurePng, size), "");
     const Image bare(name);
-    EXPECT_FALSE(bare.NearRow(std::lround(PageX(p, 0.75)), PageY(p, 9.5), 3,
-                              [&](int x, int y) { return bare.Reddish(x, y); }));
+    EXPECT_FALSE(bare.NearRow(Red, std::lround(PageX(p, 0.75)), PageY(p, 9.5), 3));
     std::remove(name.c_str());
 }
 

@@ -57,29 +57,31 @@ std::pair<unsigned, unsigned> PngSize(const std::string &png)
 
 } // namespace
 
-TEST(KalidorFigures, WrittenBesideTheDialogueWithoutChangingIt)
+TEST(KalidorFigures, WrittenBesideTheDialogueAndTheBatchRunWithoutChangingThem)
 {
-    const StarRun plain = RunOnStar({}, "plain");
-    ASSERT_EQ(plain.status, 0);
-    EXPECT_FALSE(FileExists(plain.dir + "star-spectrum.png"));
-    EXPECT_FALSE(FileExists(plain.dir + "star-phase.png"));
-
+    const std::vector<std::string> dialogue = {}, batch = {"--periods", "1:40", "--window", "--fold", "best"};
     struct Row {
-        std::vector<std::string> options;
+        std::vector<std::string> run, plots;
         std::string extension, sizeText;
     };
     const Row rows[] = {
-        {{"--plots", "png"}, ".png", ""},
-        {{"--plots=svg", "--plot-size", "640x400"}, ".svg", "width=\"640px\" height=\"400px\""},
-        {{"--plot-size=480x300", "--plots", "pdf"}, ".pdf", "/MediaBox [ 0 0 480 300 ]"},
+        {dialogue, {"--plots", "png"}, ".png", ""},
+        {dialogue, {"--plots=svg", "--plot-size", "640x400"}, ".svg", "width=\"640px\" height=\"400px\""},
+        {dialogue, {"--plot-size=480x300", "--plots", "pdf"}, ".pdf", "/MediaBox [ 0 0 480 300 ]"},
+        {batch, {"--plots", "svg"}, ".svg", "width=\"1600px\" height=\"1000px\""},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(row.extension);
-        const StarRun run = RunOnStar(row.options, row.extension.substr(1));
-        EXPECT_EQ(run.status, plain.status);
+        const std::string name = (row.run.empty() ? "dialogue-" : "batch-") + row.extension.substr(1);
+        SCOPED_TRACE(name);
+        const StarRun plain = RunOnStar(row.run, name + "-plain");
+        std::vector<std::string> options = row.run;
+        options.insert(options.end(), row.plots.begin(), row.plots.end());
+        const StarRun run = RunOnStar(options, name);
+        EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.output, plain.output);
         EXPECT_EQ(FileContent(run.dir + "star.ven"), FileContent(plain.dir + "star.ven"));
         for (const char *kind : {"spectrum", "phase"}) {
+            EXPECT_FALSE(FileExists(plain.dir + "star-" + kind + row.extension));
             const std::string figure = FileContent(run.dir + "star-" + kind + row.extension);
             if (row.extension == ".png")
                 EXPECT_EQ(PngSize(figure), std::make_pair(1600u, 1000u)) << kind;
@@ -87,27 +89,8 @@ TEST(KalidorFigures, WrittenBesideTheDialogueWithoutChangingIt)
                 EXPECT_NE(figure.find(row.sizeText), std::string::npos) << kind;
         }
         std::filesystem::remove_all(run.base);
+        std::filesystem::remove_all(plain.base);
     }
-    std::filesystem::remove_all(plain.base);
-}
-
-TEST(KalidorFigures, ABatchRunWritesTheFiguresOfItsReport)
-{
-    const std::vector<std::string> batch = {"--periods", "1:40", "--window", "--fold", "best"};
-    const StarRun plain = RunOnStar(batch, "batch-plain");
-    std::vector<std::string> withPlots = batch;
-    withPlots.insert(withPlots.end(), {"--plots", "svg"});
-    const StarRun run = RunOnStar(withPlots, "batch-svg");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.output, plain.output);
-    EXPECT_NE(run.output.find("Fold"), std::string::npos);
-    for (const char *kind : {"spectrum", "phase"})
-        EXPECT_NE(FileContent(run.dir + "star-" + kind + ".svg").find("width=\"1600px\" height=\"1000px\""),
-                  std::string::npos)
-            << kind;
-    EXPECT_FALSE(FileExists(plain.dir + "star-spectrum.svg"));
-    std::filesystem::remove_all(run.base);
-    std::filesystem::remove_all(plain.base);
 }
 
 TEST(KalidorFigures, AFigureThatCannotBeCreatedStopsWithTheRunTimeError)
