@@ -3,6 +3,7 @@
 // spectral window and the fold, reported on standard output.
 #include "batch.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -201,14 +202,19 @@ void Prewhiten(PeriodReport &r, const PeriodGrid &grid)
     double constant = 0;
     for (int step = 1; step <= Options.prewhiten; ++step) {
         const double sumOfSquares = CentreValues(residual.data(), n, centred);
-        const std::vector<GridPeak> peaks =
-            StrongestGridPeaks(SpectrumPower, Times(), centred.data(), n, sumOfSquares, grid, 1);
-        if (peaks.empty()) {
-            Note("prewhitening: the residuals of step " + std::to_string(step) + " have no peak; stopped");
-            break;
+        double f = 0;
+        if (step == 1 && !r.peaks.empty()) {
+            // The first residuals are the magnitudes: their spectrum is the pass's.
+            f = r.peaks[0].frequency;
+        } else {
+            const std::vector<GridPeak> peaks =
+                StrongestGridPeaks(SpectrumPower, Times(), centred.data(), n, sumOfSquares, grid, 1);
+            if (peaks.empty()) {
+                Note("prewhitening: the residuals of step " + std::to_string(step) + " have no peak; stopped");
+                break;
+            }
+            f = RefinePeakFrequency(SpectrumPower, Times(), centred.data(), n, sumOfSquares, grid, peaks[0].index);
         }
-        const double f =
-            RefinePeakFrequency(SpectrumPower, Times(), centred.data(), n, sumOfSquares, grid, peaks[0].index);
         SineFit fit;
         if (!FitSine(Times(), centred.data(), n, f, reference, fit)) {
             Note("prewhitening: no sine fits the residuals of step " + std::to_string(step) + "; stopped");
@@ -300,6 +306,10 @@ void WarnIfGridTooCoarse(double pmin, double pmax, long intervals, double span)
 void RunBatch(int argc, char **argv)
 {
     BatchRun = true;
+    if (argc >= 2 && std::string(argv[1]) == "--help") {
+        std::fputs(OptionsUsage(), stdout);
+        EndProgram(0);
+    }
     if (argc < 2 || argv[1][0] == '\0') {
         std::fprintf(stderr, "kalidor: a batch run (--periods) needs a FILE\n%s", OptionsUsage());
         EndProgram(1);
