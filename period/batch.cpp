@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis.h"
+#include "figureglue.h"
 #include "fileio.h"
 #include "kalidor.h"
 #include "numformat.h"
@@ -353,6 +354,7 @@ void RunBatch(int argc, char **argv)
         Prewhiten(report, grid);
     if (Options.fold)
         Fold(report, mean);
+    WriteFiguresOfReport(report);
 
     if (Options.report == JsonReport)
         WriteJsonReport(report, stdout);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "batch.h"
+#include "figureglue.h"
 #include "kalidor.h"
 #include "options.h"
 #include "output.h"
@@ -174,6 +175,7 @@ void RunSpectrumPass()
     Spectrum = ComputeSpectrum(MinimumPeriod, MaximumPeriod, Intervals, SpectrumFileName);
     Spectrum.threshold = SignificanceThreshold(ObservationCount, JulianDates[1], JulianDates[ObservationCount],
                                                MinimumPeriod, MaximumPeriod);
+    WriteFigureOfSpectrumPass();
     ShowSpectrumPicture();
 }
 
@@ -183,6 +185,7 @@ void RunSpectrumPass()
         const double period =
             AskReal("Perioda (nalezene maximum: " + FormatFixed(Spectrum.periodOfMaximum + 0.00005, 7) + " dne):  ");
         const double epoch = AskReal("Zakladni epocha (prvni odhad: " + FormatFixed(JulianDates[1] + 0.00005, 4) + "):  ");
+        WritePhaseFigureFile(period, 0, epoch);
         ShowPhasePicture(period, epoch);
         if (!AskYes("Seskladat pro jinou periodu (a/n)?  "))
             EndProgram(0);
