@@ -1,11 +1,15 @@
 // kalidor: period analysis of the brightness estimates of a variable star.
+#include "fastspectrum.h"
 #include "hardcopy.h"
 #include "kalidor.h"
 #include "screen.h"
 
 int main(int argc, char **argv)
 {
-    // Before any output: the graphics layer and the printer channel.
+    // Before any output: the spectrum kernel (a KALIDOR_SPECTRUM_KERNEL that
+    // names none ends the run here), the graphics layer and the printer
+    // channel.
+    ActiveSpectrumKernel();
     InitGraphicsLayer();
     OpenPrinterSpool();
     if (argc >= 2)
