@@ -108,7 +108,7 @@ const double SingleThreadTerms = 1e8;
 
 // Observations are taken in blocks of this many (24 bytes each), which stay
 // in the level-2 cache while a batch of frequencies runs over them.
-const int BlockTerms = 8192;
+const int BlockTerms = 2048;
 const int BatchFrequencies = 16;
 // Trial periods handed to each thread at a time.
 const long ChunkPointsPerThread = 4096;

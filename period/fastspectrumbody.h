@@ -33,8 +33,12 @@
 // cos(pi/2 r) come from polynomials of degree 13 and 14 (errors below
 // 5e-17); k mod 4 turns them into the sine and cosine of a.
 
+// A kernel narrower than the eight lanes sweeps each block once for every
+// group of Width lanes (its vectors SpectrumLanes terms apart), so that it
+// needs only seven accumulators and each lane still takes its terms in
+// increasing order.  A step spans StepTerms observations.
 const int LaneVectors = SpectrumLanes / Width;
-const int StepTerms = StepVectors * Width;
+const int StepTerms = StepVectors * SpectrumLanes;
 
 // 2 / pi as a pair of doubles, high + low, to 107 bits.
 const double QuartersPerRadianHigh = 0x1.45f306dc9c883p-1;
@@ -124,26 +128,26 @@ template <bool MayOutlie>
     return angle;
 }
 
-// The seven lane sums, each as LaneVectors vectors of Width lanes.
+// The seven sums of one group of Width lanes.
 struct Accumulators {
-    Lanes sum[7][LaneVectors];
+    Lanes sum[7];
 };
 
-[[gnu::always_inline]] inline void AddTerm(Accumulators &acc, int v, Lanes sine, Lanes cosine, Lanes y)
+[[gnu::always_inline]] inline void AddTerm(Accumulators &acc, Lanes sine, Lanes cosine, Lanes y)
 {
-    acc.sum[0][v] = Add(acc.sum[0][v], Mul(cosine, cosine));
-    acc.sum[1][v] = Add(acc.sum[1][v], cosine);
-    acc.sum[2][v] = Add(acc.sum[2][v], Mul(sine, sine));
-    acc.sum[3][v] = Add(acc.sum[3][v], sine);
-    acc.sum[4][v] = Add(acc.sum[4][v], Mul(sine, cosine));
-    acc.sum[5][v] = Add(acc.sum[5][v], Mul(y, cosine));
-    acc.sum[6][v] = Add(acc.sum[6][v], Mul(y, sine));
+    acc.sum[0] = Add(acc.sum[0], Mul(cosine, cosine));
+    acc.sum[1] = Add(acc.sum[1], cosine);
+    acc.sum[2] = Add(acc.sum[2], Mul(sine, sine));
+    acc.sum[3] = Add(acc.sum[3], sine);
+    acc.sum[4] = Add(acc.sum[4], Mul(sine, cosine));
+    acc.sum[5] = Add(acc.sum[5], Mul(y, cosine));
+    acc.sum[6] = Add(acc.sum[6], Mul(y, sine));
 }
 
-// One loop step: StepVectors vectors from observation i; the terms past
-// the last observation are weighted 0 when 'last' is set.  The angles of
-// all vectors come first, so that their sines and cosines run side by side
-// without a branch in between.
+// One loop step: StepVectors vectors SpectrumLanes observations apart from
+// observation i; the terms past the last observation are weighted 0 when
+// 'last' is set.  The angles of all vectors come first, so that their sines
+// and cosines run side by side without a branch in between.
 template <bool MayOutlie>
 [[gnu::always_inline]] inline void AddStep(const SpectrumTerms &terms, int i, Lanes f, double frequency, bool last,
                                            Accumulators &acc)
@@ -153,12 +157,13 @@ template <bool MayOutlie>
     int special = 0;
 #pragma GCC unroll 8
     for (int v = 0; v < StepVectors; ++v) {
-        angle[v] = AnglesAt<MayOutlie>(terms, i + v * Width, f, near[v], outlying[v]);
+        angle[v] = AnglesAt<MayOutlie>(terms, i + v * SpectrumLanes, f, near[v], outlying[v]);
         special |= near[v] | outlying[v];
     }
     if (__builtin_expect(special != 0, 0)) {
         for (int v = 0; v < StepVectors; ++v)
-            SpecialTermsAt(terms, i + v * Width, frequency, angle[v], near[v], outlying[v], sine[v], cosine[v]);
+            SpecialTermsAt(terms, i + v * SpectrumLanes, frequency, angle[v], near[v], outlying[v], sine[v],
+                           cosine[v]);
     } else {
 #pragma GCC unroll 8
         for (int v = 0; v < StepVectors; ++v)
@@ -166,13 +171,13 @@ template <bool MayOutlie>
     }
 #pragma GCC unroll 8
     for (int v = 0; v < StepVectors; ++v) {
-        const int at = i + v * Width;
+        const int at = i + v * SpectrumLanes;
         if (last) {
             const Lanes w = Load(terms.weight + at);
             sine[v] = Mul(sine[v], w);
             cosine[v] = Mul(cosine[v], w);
         }
-        AddTerm(acc, v % LaneVectors, sine[v], cosine[v], Load(terms.magnitude + at));
+        AddTerm(acc, sine[v], cosine[v], Load(terms.magnitude + at));
     }
 }
 
@@ -180,22 +185,21 @@ template <bool MayOutlie>
 void AddLaneSumsChecked(const SpectrumTerms &terms, int begin, int end, double frequency, SpectrumLaneSums &sums)
 {
     const Lanes f = Broadcast(frequency);
-    Accumulators acc;
+    for (int group = 0; group < LaneVectors; ++group) {
+        const int first = group * Width;
+        Accumulators acc;
 #pragma GCC unroll 8
-    for (int s = 0; s < 7; ++s)
+        for (int s = 0; s < 7; ++s)
+            acc.sum[s] = Load(sums.lane[s] + first);
+        int i = begin;
+        for (; i + StepTerms <= end && i + StepTerms <= terms.count; i += StepTerms)
+            AddStep<MayOutlie>(terms, i + first, f, frequency, false, acc);
+        for (; i < end; i += StepTerms)
+            AddStep<MayOutlie>(terms, i + first, f, frequency, true, acc);
 #pragma GCC unroll 8
-        for (int v = 0; v < LaneVectors; ++v)
-            acc.sum[s][v] = Load(sums.lane[s] + v * Width);
-    int i = begin;
-    for (; i + StepTerms <= end && i + StepTerms <= terms.count; i += StepTerms)
-        AddStep<MayOutlie>(terms, i, f, frequency, false, acc);
-    for (; i < end; i += StepTerms)
-        AddStep<MayOutlie>(terms, i, f, frequency, true, acc);
-#pragma GCC unroll 8
-    for (int s = 0; s < 7; ++s)
-#pragma GCC unroll 8
-        for (int v = 0; v < LaneVectors; ++v)
-            Store(sums.lane[s] + v * Width, acc.sum[s][v]);
+        for (int s = 0; s < 7; ++s)
+            Store(sums.lane[s] + first, acc.sum[s]);
+    }
 }
 
 void AddLaneSums(const SpectrumTerms &terms, int begin, int end, double frequency, SpectrumLaneSums &sums)
