@@ -106,9 +106,9 @@ int spectrumThreads = 0;
 // A pass beyond this many terms runs on every core unless told otherwise.
 const double SingleThreadTerms = 1e8;
 
-// Observations are taken in blocks of this many (24 bytes each), which stay
-// in the level-2 cache while a batch of frequencies runs over them.
-const int BlockTerms = 2048;
+// Observations are taken in blocks of this many (24 bytes each: 24 KiB),
+// which stay in the level-1 cache while a batch of frequencies runs over them.
+const int BlockTerms = 1024;
 const int BatchFrequencies = 16;
 // Trial periods handed to each thread at a time.
 const long ChunkPointsPerThread = 4096;

@@ -8,10 +8,11 @@
 //   LanesDiffer(a, b), OutlyingLanes(x) and
 //   TurnByQuadrants(shifted, sine, cosine).
 //
-// Every kernel performs the same roundings in the same order: no fused
-// multiply-add except in ProductError, whose result is exact.  So the sine,
-// the cosine and each partial sum of a term are the same doubles in all
-// kernels, and so are the sums.
+// Every kernel performs the same roundings in the same order; a fused
+// multiply-add serves only ProductError, whose result is exact, and
+// MulAddApart, whose result is only compared.  So the sine, the cosine and
+// each partial sum of a term are the same doubles in all kernels, and so
+// are the sums.
 //
 // The angle of each observation is the double of the reference: the
 // extended product angleExtended * f rounded to a double.  The product is

@@ -389,12 +389,13 @@ int main(int argc, char **argv)
                 CorePeakFlopsPerCycle);
 
     // More observations than the cache holds: time per term of the powers
-    // alone, at the same 10^8 terms or fewer, on one thread.
+    // alone, on one thread, with about the same number of terms (and so
+    // the same exposure to a busy machine) at every N.
     std::printf("\npowers alone, one thread, %s kernel:\n", SpectrumKernelName(widest));
     const struct {
         int n;
         long points;
-    } scales[] = {{1000, 32767}, {10000, 10000}, {100000, 1000}};
+    } scales[] = {{1000, 32767}, {10000, 3277}, {100000, 328}};
     double basePerTerm = 0;
     for (const auto &scale : scales) {
         const double perTerm = SecondsPerTerm(MakeSeries(scale.n, 7), scale.points, repeats);
