@@ -116,15 +116,15 @@ const long ChunkPointsPerThread = 4096;
 // Terms are read in steps of up to 32 observations.
 int RoundedToSteps(int n) { return (n + 31) / 32 * 32; }
 
-// Room for n observations and the padding, aligned for the vector loads.
-template <typename Real>
-Real *GrownBuffer(Real *buffer, std::size_t size)
+// Room for 'size' doubles, aligned for the vector loads; the old contents
+// are dropped.
+double *GrownBuffer(double *buffer, std::size_t size)
 {
     std::free(buffer);
-    void *memory = std::aligned_alloc(64, (size * sizeof(Real) + 63) / 64 * 64);
+    void *memory = std::aligned_alloc(64, (size * sizeof(double) + 63) / 64 * 64);
     if (memory == nullptr)
         RunError(RunErrorOutOfMemory);
-    return static_cast<Real *>(memory);
+    return static_cast<double *>(memory);
 }
 
 std::size_t preparedCapacity = 0;
@@ -139,7 +139,6 @@ void ReserveSpectrumTerms(int n)
     terms.angleLow = GrownBuffer(terms.angleLow, size);
     terms.magnitude = GrownBuffer(terms.magnitude, size);
     terms.weight = GrownBuffer(terms.weight, size);
-    terms.angleExtended = GrownBuffer(terms.angleExtended, size);
     preparedCapacity = size;
 }
 
@@ -281,7 +280,6 @@ void PrepareSpectrumTerms(const double *t, const double *y, int n)
     for (int i = 0; i < size; ++i) {
         const bool observed = i < n;
         const long double angle = observed ? (static_cast<long double>(t[i]) - t[0]) * SpectrumTwoPi : 0;
-        terms.angleExtended[i] = angle;
         terms.angleHigh[i] = static_cast<double>(angle);
         terms.angleLow[i] = static_cast<double>(angle - terms.angleHigh[i]);
         terms.magnitude[i] = observed ? y[i] : 0;

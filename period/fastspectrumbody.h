@@ -15,12 +15,12 @@
 // are the sums.
 //
 // The angle of each observation is the double of the reference: the
-// extended product angleExtended * f rounded to a double.  The product is
-// formed as hi + lo, exact to about 2^-105 of its size, and hi is the
-// product rounded once.  Rounding first to extended precision (64 bits) and
-// then to a double gives another result only when the product lies within
-// half an extended unit (2^-12 units of hi) of a point halfway between two
-// doubles.  Such lanes are found as those where hi + lo (1 - 2^-10) and
+// extended product E * f (E = angleHigh + angleLow) rounded to a double.
+// The product is formed as hi + lo, exact to about 2^-105 of its size, and
+// hi is the product rounded once.  Rounding first to extended precision
+// (64 bits) and then to a double gives another result only when the
+// product lies within half an extended unit (2^-12 units of hi) of a point
+// halfway between two doubles.  Such lanes are found as those where hi + lo (1 - 2^-10) and
 // hi + lo (1 + 2^-10) round to different doubles, which also covers the
 // midpoint a quarter unit below a power of two; they are rounded the
 // reference's way, one by one.  That happens for about one observation in

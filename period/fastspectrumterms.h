@@ -17,12 +17,12 @@ const int SpectrumLanes = 8;
 const int SpectrumTermPadding = 32;
 
 // The observations of one pass, prepared for the kernels, in buffers that
-// grow with the largest count prepared so far.  The angle of an observation
-// at frequency f is the double nearest to the extended product
-// angleExtended * f, where angleExtended = (t - t[0]) * 2 pi in extended
-// precision; angleHigh + angleLow is angleExtended exactly.  weight is 1 for
-// an observation and 0 for the padding.  All double arrays are aligned to 64
-// bytes.
+// grow with the largest count prepared so far (32 bytes per observation).
+// The angle of an observation at frequency f is the double nearest to the
+// extended product E * f, where E = (t - t[0]) * 2 pi in extended
+// precision; angleHigh + angleLow is E exactly (E has 64 bits, angleLow the
+// 11 below the 53 of angleHigh).  weight is 1 for an observation and 0 for
+// the padding.  The arrays are aligned to 64 bytes.
 struct SpectrumTerms {
     int count;
     double largestAngle; // the largest angleHigh in magnitude
@@ -30,7 +30,6 @@ struct SpectrumTerms {
     double *angleLow;
     double *magnitude;
     double *weight;
-    long double *angleExtended;
 };
 
 extern SpectrumTerms PreparedTerms;
@@ -45,7 +44,7 @@ struct SpectrumLaneSums {
 // reference rounds it: to extended precision, then to a double.
 static inline double ExtendedAngle(const SpectrumTerms &terms, int i, double frequency)
 {
-    return static_cast<double>(terms.angleExtended[i] * frequency);
+    return static_cast<double>((static_cast<long double>(terms.angleHigh[i]) + terms.angleLow[i]) * frequency);
 }
 
 // The sine and cosine of a term that the vector path leaves out (an angle of
