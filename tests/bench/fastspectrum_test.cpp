@@ -341,7 +341,8 @@ TEST_F(SpectrumFiles, EveryKernelWritesTheSameBytes)
         ASSERT_EQ(plain.size(), static_cast<std::size_t>(c.intervals + 1) * 49) << c.name;
         for (SpectrumKernel kernel : RunnableKernels()) {
             SetSpectrumKernel(kernel);
-            EXPECT_TRUE(Pass(c.obs, c.pmin, c.pmax, c.intervals) == plain) << c.name << ", " << SpectrumKernelName(kernel);
+            EXPECT_TRUE(Pass(c.obs, c.pmin, c.pmax, c.intervals) == plain)
+                << c.name << ", " << SpectrumKernelName(kernel);
         }
         // And the powers stay those of the reference.
         const std::vector<double> frequencies = GridFrequencies(c.pmin, c.pmax, c.intervals);
