@@ -1,11 +1,20 @@
-// Choice of the spectrum kernel, the prepared observations and the plain
-// kernel, which runs on any x86-64 (two observations at a time).
+// Choice of the spectrum kernel, the prepared observations, the plain
+// kernel (which runs on any x86-64, two observations at a time), and the
+// blocks and threads that a pass is taken in.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <emmintrin.h>
-#include <sleef.h>
+#include <sched.h>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "fastspectrumterms.h"
+#include "fastspectrumthreads.h"
+#include "runerror.h"
 
 SpectrumTerms PreparedTerms;
 
@@ -13,15 +22,14 @@ namespace {
 
 typedef __m128d Lanes;
 const int Width = 2;
+const int StepVectors = 4;
 
-inline Lanes Zero() { return _mm_setzero_pd(); }
 inline Lanes Broadcast(double x) { return _mm_set1_pd(x); }
 inline Lanes Load(const double *p) { return _mm_load_pd(p); }
 inline void Store(double *p, Lanes v) { _mm_store_pd(p, v); }
 inline Lanes Add(Lanes a, Lanes b) { return _mm_add_pd(a, b); }
 inline Lanes Sub(Lanes a, Lanes b) { return _mm_sub_pd(a, b); }
 inline Lanes Mul(Lanes a, Lanes b) { return _mm_mul_pd(a, b); }
-inline Lanes MulAdd(Lanes a, Lanes b, Lanes c) { return _mm_add_pd(_mm_mul_pd(a, b), c); }
 inline Lanes Abs(Lanes x) { return _mm_andnot_pd(_mm_set1_pd(-0.0), x); }
 
 // The high 26 bits of x (Veltkamp's split); x minus it is exact.
@@ -31,7 +39,9 @@ inline Lanes HighPart(Lanes x)
     return Sub(c, Sub(c, x));
 }
 
-// a * b - p exactly, without a fused multiply-add (Dekker's product).
+// a * b - p exactly, without a fused multiply-add (Dekker's product); the
+// same double as the fused a * b - p for factors below 2^900 whose product
+// is neither tiny nor huge.
 inline Lanes ProductError(Lanes a, Lanes b, Lanes p)
 {
     const Lanes ah = HighPart(a), al = Sub(a, ah);
@@ -39,26 +49,26 @@ inline Lanes ProductError(Lanes a, Lanes b, Lanes p)
     return Add(Add(Add(Sub(Mul(ah, bh), p), Mul(ah, bl)), Mul(al, bh)), Mul(al, bl));
 }
 
-// Lanes whose hi + lo lies near a point halfway between two doubles (at
-// half a unit of hi, or at a quarter of one below a power of two).
-inline int NearMidpointLanes(Lanes hi, Lanes lo)
-{
-    const Lanes power = _mm_and_pd(hi, _mm_castsi128_pd(_mm_set1_epi64x(0x7FF0000000000000)));
-    const Lanes a = Abs(lo);
-    const Lanes margin = Mul(power, Broadcast(0x1p-63));
-    const Lanes half = Abs(Sub(a, Mul(power, Broadcast(0x1p-53))));
-    const Lanes quarter = Abs(Sub(a, Mul(power, Broadcast(0x1p-54))));
-    return _mm_movemask_pd(_mm_or_pd(_mm_cmplt_pd(half, margin), _mm_cmplt_pd(quarter, margin)));
-}
+inline Lanes MulAddApart(Lanes a, Lanes b, Lanes c) { return Add(Mul(a, b), c); }
+inline int LanesDiffer(Lanes a, Lanes b) { return _mm_movemask_pd(_mm_cmpneq_pd(a, b)); }
 
-inline void SinCos(Lanes x, Lanes &sine, Lanes &cosine)
-{
-    const Sleef___m128d_2 r = Sleef_sincosd2_u35sse2(x);
-    sine = r.x;
-    cosine = r.y;
-}
+// Lanes whose angle is 2^49 or more in magnitude, or not a number.
+inline int OutlyingLanes(Lanes x) { return _mm_movemask_pd(_mm_cmpnlt_pd(Abs(x), Broadcast(0x1p49))); }
 
-inline double LaneSum(Lanes v) { return _mm_cvtsd_f64(_mm_add_sd(v, _mm_unpackhi_pd(v, v))); }
+// Turns sin r, cos r into the sine and cosine of r + k quarter turns, k mod
+// 4 being the lowest bits of 'shifted'.
+inline void TurnByQuadrants(Lanes shifted, Lanes &sine, Lanes &cosine)
+{
+    const __m128i k = _mm_castpd_si128(shifted);
+    const __m128i two = _mm_set1_epi64x(2);
+    const __m128i odd = _mm_sub_epi64(_mm_setzero_si128(), _mm_and_si128(k, _mm_set1_epi64x(1)));
+    const __m128i s = _mm_castpd_si128(sine), c = _mm_castpd_si128(cosine);
+    const __m128i swap = _mm_and_si128(_mm_xor_si128(s, c), odd);
+    const __m128i sineSign = _mm_slli_epi64(_mm_and_si128(k, two), 62);
+    const __m128i cosineSign = _mm_slli_epi64(_mm_and_si128(_mm_add_epi64(k, _mm_set1_epi64x(1)), two), 62);
+    sine = _mm_castsi128_pd(_mm_xor_si128(_mm_xor_si128(s, swap), sineSign));
+    cosine = _mm_castsi128_pd(_mm_xor_si128(_mm_xor_si128(c, swap), cosineSign));
+}
 
 #include "fastspectrumbody.h"
 
@@ -75,27 +85,151 @@ bool SpectrumKernelSupported(SpectrumKernel kernel)
     return true;
 }
 
-// The kernel named by KALIDOR_SPECTRUM_KERNEL, or the widest one.
+// The kernel named by KALIDOR_SPECTRUM_KERNEL, or the widest one when it is
+// not set; a name of no kernel ends the program.
 SpectrumKernel RequestedSpectrumKernel()
 {
     const char *name = std::getenv("KALIDOR_SPECTRUM_KERNEL");
-    if (name != nullptr) {
-        if (std::strcmp(name, "plain") == 0)
-            return SpectrumKernelPlain;
-        if (std::strcmp(name, "avx2") == 0)
-            return SpectrumKernelAvx2;
-    }
-    return SpectrumKernelAvx512;
+    if (name == nullptr || *name == 0)
+        return SpectrumKernelAvx512;
+    for (int k = SpectrumKernelPlain; k <= SpectrumKernelAvx512; ++k)
+        if (std::strcmp(name, SpectrumKernelName(static_cast<SpectrumKernel>(k))) == 0)
+            return static_cast<SpectrumKernel>(k);
+    std::fprintf(stderr, "KALIDOR_SPECTRUM_KERNEL=%s names no spectrum kernel (plain, avx2, avx512)\n", name);
+    EndProgram(1);
 }
 
 bool spectrumKernelChosen = false;
 SpectrumKernel spectrumKernel = SpectrumKernelPlain;
+int spectrumThreads = 0;
+
+// A pass beyond this many terms runs on every core unless told otherwise.
+const double SingleThreadTerms = 1e8;
+
+// Observations are taken in blocks of this many (24 bytes each: 24 KiB),
+// which stay in the level-1 cache while a batch of frequencies runs over them.
+const int BlockTerms = 1024;
+const int BatchFrequencies = 16;
+// Trial periods handed to each thread at a time.
+const long ChunkPointsPerThread = 4096;
+
+// Terms are read in steps of up to 32 observations.
+int RoundedToSteps(int n) { return (n + 31) / 32 * 32; }
+
+// Room for 'size' doubles, aligned for the vector loads; the old contents
+// are dropped.
+double *GrownBuffer(double *buffer, std::size_t size)
+{
+    std::free(buffer);
+    void *memory = std::aligned_alloc(64, (size * sizeof(double) + 63) / 64 * 64);
+    if (memory == nullptr)
+        RunError(RunErrorOutOfMemory);
+    return static_cast<double *>(memory);
+}
+
+std::size_t preparedCapacity = 0;
+
+void ReserveSpectrumTerms(int n)
+{
+    const std::size_t size = static_cast<std::size_t>(RoundedToSteps(n)) + SpectrumTermPadding;
+    if (size <= preparedCapacity)
+        return;
+    SpectrumTerms &terms = PreparedTerms;
+    terms.angleHigh = GrownBuffer(terms.angleHigh, size);
+    terms.angleLow = GrownBuffer(terms.angleLow, size);
+    terms.magnitude = GrownBuffer(terms.magnitude, size);
+    terms.weight = GrownBuffer(terms.weight, size);
+    preparedCapacity = size;
+}
+
+// Adds the terms begin .. end - 1 to the lane sums through the reference's
+// own angle and libm's sine and cosine, in the lane order of the kernels.
+void AddOutlyingLaneSums(const SpectrumTerms &terms, int begin, int end, double frequency, SpectrumLaneSums &sums)
+{
+    for (int i = begin; i < std::min(end, terms.count); ++i) {
+        double sine, cosine;
+        SpectrumOutlyingTerm(terms, i, frequency, sine, cosine);
+        const double y = terms.magnitude[i];
+        const int lane = i % SpectrumLanes;
+        sums.lane[0][lane] = sums.lane[0][lane] + cosine * cosine;
+        sums.lane[1][lane] = sums.lane[1][lane] + cosine;
+        sums.lane[2][lane] = sums.lane[2][lane] + sine * sine;
+        sums.lane[3][lane] = sums.lane[3][lane] + sine;
+        sums.lane[4][lane] = sums.lane[4][lane] + sine * cosine;
+        sums.lane[5][lane] = sums.lane[5][lane] + y * cosine;
+        sums.lane[6][lane] = sums.lane[6][lane] + y * sine;
+    }
+}
+
+void AddKernelLaneSums(SpectrumKernel kernel, const SpectrumTerms &terms, int begin, int end, double frequency,
+                       SpectrumLaneSums &sums)
+{
+    // Factors of 2^900 and more would overflow the plain kernel's exact
+    // products; such absurd passes go through libm in every kernel alike.
+    if (!(std::fabs(frequency) < 0x1p900 && terms.largestAngle < 0x1p900)) {
+        AddOutlyingLaneSums(terms, begin, end, frequency, sums);
+        return;
+    }
+    switch (kernel) {
+    case SpectrumKernelAvx512:
+        SpectrumLaneSumsAvx512(terms, begin, end, frequency, sums);
+        return;
+    case SpectrumKernelAvx2:
+        SpectrumLaneSumsAvx2(terms, begin, end, frequency, sums);
+        return;
+    case SpectrumKernelPlain:
+        break;
+    }
+    AddLaneSums(terms, begin, end, frequency, sums);
+}
+
+// The lanes of each sum added up in one fixed order.
+SpectrumSums CombinedLanes(const SpectrumLaneSums &sums)
+{
+    double total[7];
+    for (int s = 0; s < 7; ++s) {
+        const double *l = sums.lane[s];
+        total[s] = ((l[0] + l[4]) + (l[1] + l[5])) + ((l[2] + l[6]) + (l[3] + l[7]));
+    }
+    return {total[0], total[1], total[2], total[3], total[4], total[5], total[6]};
+}
+
+// The powers of count trial periods, one batch of frequencies at a time.
+void PowersOfPeriods(const double *periods, long count, double sumOfSquares, double *powers)
+{
+    double frequencies[BatchFrequencies];
+    SpectrumSums sums[BatchFrequencies];
+    for (long first = 0; first < count; first += BatchFrequencies) {
+        const int batch = static_cast<int>(std::min<long>(BatchFrequencies, count - first));
+        for (int j = 0; j < batch; ++j)
+            frequencies[j] = static_cast<double>(1 / static_cast<long double>(periods[first + j]));
+        PreparedSpectrumSumsOf(frequencies, batch, sums);
+        for (int j = 0; j < batch; ++j)
+            powers[first + j] = SpectrumPowerOfSums(sums[j], PreparedTerms.count, sumOfSquares);
+    }
+}
+
+// The cores this process may run on.
+int UsableCores()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::max(1, CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 } // namespace
 
-SpectrumSums SpectrumSumsPlain(const SpectrumTerms &terms, double frequency)
+void SpectrumOutlyingTerm(const SpectrumTerms &terms, int i, double frequency, double &sine, double &cosine)
 {
-    return SumsOfLanes(terms, frequency);
+    const double angle = ExtendedAngle(terms, i, frequency);
+    sine = std::sin(angle);
+    cosine = std::cos(angle);
+}
+
+void SpectrumLaneSumsPlain(const SpectrumTerms &terms, int begin, int end, double frequency, SpectrumLaneSums &sums)
+{
+    AddLaneSums(terms, begin, end, frequency, sums);
 }
 
 SpectrumKernel WidestSpectrumKernel()
@@ -137,28 +271,80 @@ const char *SpectrumKernelName(SpectrumKernel kernel)
 
 void PrepareSpectrumTerms(const double *t, const double *y, int n)
 {
+    n = std::max(n, 0);
+    ReserveSpectrumTerms(n);
     SpectrumTerms &terms = PreparedTerms;
     terms.count = n;
-    for (int i = 0; i < n + SpectrumTermPadding; ++i) {
+    terms.largestAngle = 0;
+    const int size = RoundedToSteps(n) + SpectrumTermPadding;
+    for (int i = 0; i < size; ++i) {
         const bool observed = i < n;
         const long double angle = observed ? (static_cast<long double>(t[i]) - t[0]) * SpectrumTwoPi : 0;
-        terms.angleExtended[i] = angle;
         terms.angleHigh[i] = static_cast<double>(angle);
         terms.angleLow[i] = static_cast<double>(angle - terms.angleHigh[i]);
         terms.magnitude[i] = observed ? y[i] : 0;
         terms.weight[i] = observed ? 1 : 0;
+        // Not-a-number times make the whole pass take the libm path.
+        if (!(std::fabs(terms.angleHigh[i]) <= terms.largestAngle))
+            terms.largestAngle = std::isnan(terms.angleHigh[i]) ? INFINITY : std::fabs(terms.angleHigh[i]);
+    }
+}
+
+void PreparedSpectrumSumsOf(const double *frequencies, int count, SpectrumSums *sums)
+{
+    const SpectrumTerms &terms = PreparedTerms;
+    const SpectrumKernel kernel = ActiveSpectrumKernel();
+    const int end = RoundedToSteps(terms.count);
+    SpectrumLaneSums lanes[BatchFrequencies];
+    for (int first = 0; first < count; first += BatchFrequencies) {
+        const int batch = std::min(BatchFrequencies, count - first);
+        std::memset(static_cast<void *>(lanes), 0, sizeof lanes);
+        for (int block = 0; block < end; block += BlockTerms) {
+            const int blockEnd = std::min(block + BlockTerms, end);
+            for (int j = 0; j < batch; ++j)
+                AddKernelLaneSums(kernel, terms, block, blockEnd, frequencies[first + j], lanes[j]);
+        }
+        for (int j = 0; j < batch; ++j)
+            sums[first + j] = CombinedLanes(lanes[j]);
     }
 }
 
 SpectrumSums PreparedSpectrumSums(double frequency)
 {
-    switch (ActiveSpectrumKernel()) {
-    case SpectrumKernelAvx512:
-        return SpectrumSumsAvx512(PreparedTerms, frequency);
-    case SpectrumKernelAvx2:
-        return SpectrumSumsAvx2(PreparedTerms, frequency);
-    case SpectrumKernelPlain:
-        break;
-    }
-    return SpectrumSumsPlain(PreparedTerms, frequency);
+    SpectrumSums sums;
+    PreparedSpectrumSumsOf(&frequency, 1, &sums);
+    return sums;
 }
+
+void SetSpectrumThreads(int n) { spectrumThreads = std::max(n, 0); }
+
+int SpectrumPassThreads(int n, long points)
+{
+    if (spectrumThreads > 0)
+        return spectrumThreads;
+    if (static_cast<double>(n) * static_cast<double>(points) <= SingleThreadTerms)
+        return 1;
+    return UsableCores();
+}
+
+void PreparedSpectrumPowers(const double *periods, long count, double sumOfSquares, int threads, double *powers)
+{
+    // Chosen here, before any thread reads the choice.
+    ActiveSpectrumKernel();
+    threads = static_cast<int>(std::max(1L, std::min<long>(threads, count)));
+    std::vector<std::thread> workers;
+    for (int w = 1; w < threads; ++w) {
+        const long begin = count * w / threads, end = count * (w + 1) / threads;
+        try {
+            workers.emplace_back(PowersOfPeriods, periods + begin, end - begin, sumOfSquares, powers + begin);
+        } catch (const std::system_error &) {
+            // No thread to be had: this one takes the block.
+            PowersOfPeriods(periods + begin, end - begin, sumOfSquares, powers + begin);
+        }
+    }
+    PowersOfPeriods(periods, count / threads, sumOfSquares, powers);
+    for (std::thread &worker : workers)
+        worker.join();
+}
+
+long SpectrumChunkPoints(int threads) { return ChunkPointsPerThread * std::max(threads, 1); }

@@ -10,7 +10,8 @@
 
 // The kernels that take the sums over the observations.  Plain runs on any
 // x86-64 (two observations at a time); the others need the vector units of
-// their name (four and eight observations at a time).
+// their name (four and eight observations at a time).  All three give the
+// very same sums, so the spectrum file does not depend on the processor.
 enum SpectrumKernel {
     SpectrumKernelPlain,
     SpectrumKernelAvx2,
@@ -24,7 +25,9 @@ SpectrumKernel WidestSpectrumKernel();
 SpectrumKernel SetSpectrumKernel(SpectrumKernel kernel);
 // The kernel in use.  Until SetSpectrumKernel is called it is the widest one,
 // or the one named by the environment variable KALIDOR_SPECTRUM_KERNEL
-// ("plain", "avx2" or "avx512"; narrowed as SetSpectrumKernel does).
+// ("plain", "avx2" or "avx512"; narrowed as SetSpectrumKernel does).  Any
+// other non-empty value ends the program with a message on standard error
+// and status 1.
 SpectrumKernel ActiveSpectrumKernel();
 // "plain", "avx2" or "avx512".
 const char *SpectrumKernelName(SpectrumKernel kernel);
@@ -47,10 +50,30 @@ double ReferenceSpectrumPower(const double *t, const double *y, int n, double fr
 // The straightforward pass built on ReferenceSpectrumPower; writes the same
 // spectrum file as ComputeSpectrum.
 SpectrumResult ReferenceComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName);
+// The pass of ComputeSpectrum over any observations: times t[0..n-1],
+// centred magnitudes y[0..n-1] and their sum of squares.
+SpectrumResult ComputeSpectrumOf(const double *t, const double *y, int n, double sumOfSquares, double pmin,
+                                 double pmax, long intervals, const std::string &spectrumName);
 
 // Takes the times t[0..n-1] (counted from t[0]) and the centred magnitudes
-// y[0..n-1], n at most MaxObservations, for PreparedSpectrumSums.
+// y[0..n-1], n >= 1, for PreparedSpectrumSums and PreparedSpectrumPowers.
+// The buffers grow to the largest n so far; they are kept for the run.
 void PrepareSpectrumTerms(const double *t, const double *y, int n);
 // The sums of one trial frequency over the prepared observations, taken by
 // the kernel in use.  The angles are the very doubles of the reference.
 SpectrumSums PreparedSpectrumSums(double frequency);
+// The sums of count trial frequencies over the prepared observations.  The
+// observations are taken in blocks that stay in the cache while every
+// frequency runs over them; the sums are those of PreparedSpectrumSums.
+void PreparedSpectrumSumsOf(const double *frequencies, int count, SpectrumSums *sums);
+
+// The threads for a pass of n observations and the given number of trial
+// periods (see SetSpectrumThreads).
+int SpectrumPassThreads(int n, long points);
+// The powers of count trial periods over the prepared observations, with
+// the sum of squares of the centred magnitudes; the periods are split into
+// 'threads' contiguous blocks computed side by side.  Each power is the
+// same double whatever the number of threads.
+void PreparedSpectrumPowers(const double *periods, long count, double sumOfSquares, int threads, double *powers);
+// How many trial periods a pass hands PreparedSpectrumPowers at a time.
+long SpectrumChunkPoints(int threads);

@@ -1,38 +1,59 @@
-// What the spectrum kernels share: the prepared observations and one sum
-// function per kernel (each in its own file, compiled for its vector units).
+// What the spectrum kernels share: the prepared observations, the lane sums
+// that every kernel fills in the same order, and one sum function per kernel
+// (each in its own file, compiled for its vector units).
 #pragma once
 #include "fastspectrum.h"
 
 // 2 pi in extended precision, the factor of every angle.
 const long double SpectrumTwoPi = 6.283185307179586476925286766559L;
 
-// Room past the last observation, so that the widest kernel may read whole
-// groups of eight; the extra entries are zero.
-const int SpectrumTermPadding = 8;
+// Every kernel adds term i to lane i mod SpectrumLanes of each sum, terms in
+// increasing order, whatever its vector width; the lanes are added up in one
+// fixed order at the end.  So all kernels round alike and give the same sums.
+const int SpectrumLanes = 8;
 
-// The observations of one pass, prepared for the kernels.  The angle of an
-// observation at frequency f is the double nearest to the extended product
-// angleExtended * f, where angleExtended = (t - t[0]) * 2 pi in extended
-// precision; angleHigh + angleLow is angleExtended exactly.  weight is 1 for
-// an observation and 0 for the padding.
+// Room past the last observation, so that the widest kernel may read whole
+// steps of four vectors of eight; the extra entries are zero.
+const int SpectrumTermPadding = 32;
+
+// The observations of one pass, prepared for the kernels, in buffers that
+// grow with the largest count prepared so far (32 bytes per observation).
+// The angle of an observation at frequency f is the double nearest to the
+// extended product E * f, where E = (t - t[0]) * 2 pi in extended
+// precision; angleHigh + angleLow is E exactly (E has 64 bits, angleLow the
+// 11 below the 53 of angleHigh).  weight is 1 for an observation and 0 for
+// the padding.  The arrays are aligned to 64 bytes.
 struct SpectrumTerms {
     int count;
-    alignas(64) double angleHigh[MaxObservations + SpectrumTermPadding];
-    alignas(64) double angleLow[MaxObservations + SpectrumTermPadding];
-    alignas(64) double magnitude[MaxObservations + SpectrumTermPadding];
-    alignas(64) double weight[MaxObservations + SpectrumTermPadding];
-    long double angleExtended[MaxObservations + SpectrumTermPadding];
+    double largestAngle; // the largest angleHigh in magnitude
+    double *angleHigh;
+    double *angleLow;
+    double *magnitude;
+    double *weight;
 };
 
 extern SpectrumTerms PreparedTerms;
+
+// The partial sums of one trial frequency, lane by lane, in the order of
+// SpectrumSums (scc, sc, sss, ss, ssc, syc, sys).
+struct SpectrumLaneSums {
+    alignas(64) double lane[7][SpectrumLanes];
+};
 
 // The angle of observation i at the given frequency, rounded as the
 // reference rounds it: to extended precision, then to a double.
 static inline double ExtendedAngle(const SpectrumTerms &terms, int i, double frequency)
 {
-    return static_cast<double>(terms.angleExtended[i] * frequency);
+    return static_cast<double>((static_cast<long double>(terms.angleHigh[i]) + terms.angleLow[i]) * frequency);
 }
 
-SpectrumSums SpectrumSumsPlain(const SpectrumTerms &terms, double frequency);
-SpectrumSums SpectrumSumsAvx2(const SpectrumTerms &terms, double frequency);
-SpectrumSums SpectrumSumsAvx512(const SpectrumTerms &terms, double frequency);
+// The sine and cosine of a term that the vector path leaves out (an angle of
+// 2^49 radians or more, or below 2^-700 but not 0): the reference angle's
+// libm values, the same in every kernel.
+void SpectrumOutlyingTerm(const SpectrumTerms &terms, int i, double frequency, double &sine, double &cosine);
+
+// Adds the terms begin .. end - 1 at the frequency to the lane sums; begin
+// is a multiple of 32 and end at most terms.count rounded up to 32.
+void SpectrumLaneSumsPlain(const SpectrumTerms &terms, int begin, int end, double frequency, SpectrumLaneSums &sums);
+void SpectrumLaneSumsAvx2(const SpectrumTerms &terms, int begin, int end, double frequency, SpectrumLaneSums &sums);
+void SpectrumLaneSumsAvx512(const SpectrumTerms &terms, int begin, int end, double frequency, SpectrumLaneSums &sums);

@@ -1,5 +1,7 @@
 // kalidor: period analysis of the brightness estimates of a variable star.
 #include "batch.h"
+#include "fastspectrum.h"
+#include "fastspectrumthreads.h"
 #include "hardcopy.h"
 #include "kalidor.h"
 #include "options.h"
@@ -14,11 +16,16 @@ int main(int argc, char **argv)
     argc -= first - 1;
     argv += first - 1;
 
+    // Before any output: the spectrum kernel (a KALIDOR_SPECTRUM_KERNEL that
+    // names none ends the run here) and its threads.
+    SetSpectrumThreads(Options.threads);
+    ActiveSpectrumKernel();
+
     // A batch run opens no screen and makes no hard copy.
     if (Options.batch)
         RunBatch(argc, argv);
 
-    // Before any output: the graphics layer and the printer channel.
+    // Then the graphics layer and the printer channel.
     InitGraphicsLayer();
     OpenPrinterSpool();
     if (argc >= 2)

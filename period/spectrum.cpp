@@ -1,7 +1,9 @@
 // The period spectrum: a least-squares fit of a constant plus a sine at every
 // trial period, made exact for unevenly spaced times by orthonormalising
 // cosine and sine against the constant and each other over the actual times.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "fastspectrumterms.h"
 #include "numformat.h"
@@ -101,42 +103,62 @@ double ReferenceSpectrumPower(const double *t, const double *y, int n, double fr
 
 double SpectrumPower(const double *t, const double *y, int n, double frequency, double sumOfSquares)
 {
-    // The prepared terms hold at most the observations of one file.
-    if (n > MaxObservations)
-        return ReferenceSpectrumPower(t, y, n, frequency, sumOfSquares);
     PrepareSpectrumTerms(t, y, n);
     return SpectrumPowerOfSums(PreparedSpectrumSums(frequency), n, sumOfSquares);
 }
 
 namespace {
 
+// Trial period k (1 .. K + 1) of the grid from pmin in steps of 'step'.
+double GridPeriod(double pmin, double step, long k)
+{
+    return static_cast<double>(pmin + static_cast<long double>(k - 1) * step);
+}
+
+// Notes one point of the pass: the first largest power is kept.
+void AddSpectrumPoint(SpectrumWriter &out, SpectrumResult &result, double period, double power)
+{
+    if (power > result.maximumPower) {
+        result.maximumPower = power;
+        result.periodOfMaximum = period;
+    }
+    AppendSpectrumLine(out, period, power);
+}
+
 // One pass over the K + 1 periods from pmin to pmax, the powers taken by
-// the fast kernels or by the reference.
-SpectrumResult SpectrumPass(double pmin, double pmax, long intervals, const std::string &spectrumName,
-                            bool reference)
+// the fast kernels (in chunks of periods, over threads for a large pass) or
+// by the reference.
+SpectrumResult SpectrumPass(const double *t, const double *y, int n, double sumOfSquares, double pmin, double pmax,
+                            long intervals, const std::string &spectrumName, bool reference)
 {
     SpectrumWriter &out = spectrumWriter;
     out.fd = CreateFileOrStop(spectrumName);
     out.used = 0;
-    const double *t = JulianDates + 1;
-    const double *y = Magnitudes + 1;
-    const int n = ObservationCount;
-    if (!reference)
-        PrepareSpectrumTerms(t, y, n);
     const double step = static_cast<double>((static_cast<long double>(pmax) - pmin) / intervals);
+    const long points = std::max(intervals + 1, 0L);
     SpectrumResult result = {0, 0, 0};
-    BeginSpectrumProgress(intervals + 1, n);
-    for (long k = 1; k <= intervals + 1; ++k) {
-        const double period = static_cast<double>(pmin + static_cast<long double>(k - 1) * step);
-        const double frequency = static_cast<double>(1 / static_cast<long double>(period));
-        const double power = reference ? ReferenceSpectrumPower(t, y, n, frequency, SumOfSquares)
-                                       : SpectrumPowerOfSums(PreparedSpectrumSums(frequency), n, SumOfSquares);
-        if (power > result.maximumPower) {
-            result.maximumPower = power;
-            result.periodOfMaximum = period;
+    BeginSpectrumProgress(points, n);
+    if (reference) {
+        for (long k = 1; k <= points; ++k) {
+            const double period = GridPeriod(pmin, step, k);
+            const double frequency = static_cast<double>(1 / static_cast<long double>(period));
+            AddSpectrumPoint(out, result, period, ReferenceSpectrumPower(t, y, n, frequency, sumOfSquares));
+            ShowSpectrumProgress(k);
         }
-        AppendSpectrumLine(out, period, power);
-        ShowSpectrumProgress(k);
+    } else {
+        PrepareSpectrumTerms(t, y, n);
+        const int threads = SpectrumPassThreads(n, points);
+        const long chunk = std::min(SpectrumChunkPoints(threads), points);
+        std::vector<double> periods(static_cast<std::size_t>(chunk)), powers(static_cast<std::size_t>(chunk));
+        for (long first = 1; first <= points; first += chunk) {
+            const long count = std::min(chunk, points + 1 - first);
+            for (long j = 0; j < count; ++j)
+                periods[j] = GridPeriod(pmin, step, first + j);
+            PreparedSpectrumPowers(periods.data(), count, sumOfSquares, threads, powers.data());
+            for (long j = 0; j < count; ++j)
+                AddSpectrumPoint(out, result, periods[j], powers[j]);
+            ShowSpectrumProgress(first + count - 1);
+        }
     }
     EndSpectrumProgress();
     FlushSpectrum(out);
@@ -148,12 +170,20 @@ SpectrumResult SpectrumPass(double pmin, double pmax, long intervals, const std:
 
 SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName)
 {
-    return SpectrumPass(pmin, pmax, intervals, spectrumName, false);
+    return SpectrumPass(JulianDates + 1, Magnitudes + 1, ObservationCount, SumOfSquares, pmin, pmax, intervals,
+                        spectrumName, false);
 }
 
 SpectrumResult ReferenceComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName)
 {
-    return SpectrumPass(pmin, pmax, intervals, spectrumName, true);
+    return SpectrumPass(JulianDates + 1, Magnitudes + 1, ObservationCount, SumOfSquares, pmin, pmax, intervals,
+                        spectrumName, true);
+}
+
+SpectrumResult ComputeSpectrumOf(const double *t, const double *y, int n, double sumOfSquares, double pmin,
+                                 double pmax, long intervals, const std::string &spectrumName)
+{
+    return SpectrumPass(t, y, n, sumOfSquares, pmin, pmax, intervals, spectrumName, false);
 }
 
 double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax)

@@ -14,7 +14,6 @@ make
 pkg-config
 libsdl2-dev
 libpng-dev
-libsleef-dev
 liberfa-dev
 libgsl-dev
 nlohmann-json3-dev

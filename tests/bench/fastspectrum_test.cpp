@@ -9,11 +9,13 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sched.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "fastspectrum.h"
+#include "fastspectrumthreads.h"
 
 namespace {
 
@@ -132,6 +134,8 @@ TEST_F(FastSpectrum, PowersMatchTheReferenceOnEveryKernel)
         // where one unit of the angle shows in the power.
         {"huge angles", 1000, 30000.123, 20, false, 0.01, 0.0102, 500, 0},
         {"huge angles, few", 37, 30000.123, 500, false, 0.01, 0.0102, 1500, 0},
+        // More observations than one cached block holds.
+        {"several blocks", 20000, 40000.5, 1, false, 0.3, 30, 20, 0},
     };
     for (const Case &c : cases) {
         const Observations obs = MakeObservations(c.n, c.start, c.meanGap, c.wholeDays, 7.3, 1993);
@@ -182,34 +186,38 @@ TEST_F(FastSpectrum, PureSineHasPowerOneAtItsPeriod)
     }
 }
 
-TEST_F(FastSpectrum, RealObservationsMatchTheReference)
+// The observations of a Julian-date file or an observation file of the
+// test data, at most 'limit' of them, centred.
+Observations ReadTestObservations(const std::string &name, std::size_t limit)
 {
-    const std::string folder = TEST_DATA_FOLDER;
-    for (const char *name : {"tcas.jud", "delcep.dat"}) {
-        std::ifstream in(folder + "/" + name);
-        if (!in) {
-            ADD_FAILURE() << "cannot read " << folder << "/" << name;
+    std::ifstream in(std::string(TEST_DATA_FOLDER) + "/" + name);
+    const bool julian = name.find(".jud") != std::string::npos;
+    Observations obs;
+    std::string line;
+    while (obs.t.size() < limit && std::getline(in, line)) {
+        std::istringstream fields(line);
+        double date, time = 0, magnitude;
+        if (!(fields >> date) || (!julian && !(fields >> time)) || !(fields >> magnitude))
             continue;
+        if (!julian) {
+            const long yymmdd = std::lround(date);
+            const double hours = std::floor(time);
+            date = JulianDateOf(static_cast<int>(yymmdd % 100), static_cast<int>(yymmdd / 100 % 100),
+                                1900 + static_cast<double>(yymmdd / 10000), static_cast<int>(hours),
+                                static_cast<int>(std::lround((time - hours) * 100)));
         }
-        const bool julian = std::string(name).find(".jud") != std::string::npos;
-        Observations obs;
-        std::string line;
-        while (obs.t.size() < static_cast<std::size_t>(MaxObservations) && std::getline(in, line)) {
-            std::istringstream fields(line);
-            double date, time = 0, magnitude;
-            if (!(fields >> date) || (!julian && !(fields >> time)) || !(fields >> magnitude))
-                continue;
-            if (!julian) {
-                const long yymmdd = std::lround(date);
-                const double hours = std::floor(time);
-                date = JulianDateOf(static_cast<int>(yymmdd % 100), static_cast<int>(yymmdd / 100 % 100),
-                                    1900 + static_cast<double>(yymmdd / 10000), static_cast<int>(hours),
-                                    static_cast<int>(std::lround((time - hours) * 100)));
-            }
-            obs.t.push_back(date);
-            obs.y.push_back(magnitude);
-        }
-        Centre(obs);
+        obs.t.push_back(date);
+        obs.y.push_back(magnitude);
+    }
+    Centre(obs);
+    return obs;
+}
+
+TEST_F(FastSpectrum, ObservationsOfTheTestDataMatchTheReference)
+{
+    for (const char *name : {"tcas.jud", "sori.jud", "delcep.dat"}) {
+        const Observations obs = ReadTestObservations(name, MaxObservations);
+        ASSERT_GT(obs.t.size(), 300u) << name;
         const std::vector<double> frequencies = GridFrequencies(0.05, 100, 3000);
         for (SpectrumKernel kernel : RunnableKernels()) {
             SetSpectrumKernel(kernel);
@@ -276,6 +284,117 @@ TEST_F(FastSpectrum, KernelChoiceNarrowsToTheProcessor)
     EXPECT_EQ(ActiveSpectrumKernel(), WidestSpectrumKernel());
 }
 
+std::string FileBytes(const std::string &name)
+{
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// A spectrum file written by ComputeSpectrumOf into a fresh folder.
+class SpectrumFiles : public FastSpectrum {
+protected:
+    void SetUp() override { ASSERT_NE(mkdtemp(folder), nullptr); }
+    void TearDown() override
+    {
+        std::remove(Name().c_str());
+        rmdir(folder);
+        SetSpectrumThreads(0);
+        FastSpectrum::TearDown();
+    }
+    std::string Name() const { return std::string(folder) + "/pass.ven"; }
+    std::string Pass(const Observations &obs, double pmin, double pmax, long intervals)
+    {
+        ComputeSpectrumOf(obs.t.data(), obs.y.data(), static_cast<int>(obs.t.size()), obs.sumOfSquares, pmin, pmax,
+                          intervals, Name());
+        return FileBytes(Name());
+    }
+    char folder[32] = "/tmp/fastspectrum_test.XXXXXX";
+};
+
+struct PassCase {
+    const char *name;
+    Observations obs;
+    double pmin, pmax;
+    long intervals;
+};
+
+// Real files (one of them longer than the dialogue's old limit of 1000) and
+// made-up extremes: dates over a whole century with periods of 0.05 to 1
+// day, and whole-day times where some periods leave no room for a fit.
+std::vector<PassCase> PassCases()
+{
+    return {
+        {"delcep.dat", ReadTestObservations("delcep.dat", 100000), 0.5, 30, 2000},
+        {"sori.jud", ReadTestObservations("sori.jud", 100000), 10, 1000, 1500},
+        {"a century", MakeObservations(700, 15020.25, 52, false, 0.3127, 11), 0.05, 1, 3000},
+        {"whole days", MakeObservations(300, 48000, 2, true, 3.7, 5), 0.5, 3, 500},
+    };
+}
+
+TEST_F(SpectrumFiles, EveryKernelWritesTheSameBytes)
+{
+    for (const PassCase &c : PassCases()) {
+        SetSpectrumKernel(SpectrumKernelPlain);
+        const std::string plain = Pass(c.obs, c.pmin, c.pmax, c.intervals);
+        ASSERT_EQ(plain.size(), static_cast<std::size_t>(c.intervals + 1) * 49) << c.name;
+        for (SpectrumKernel kernel : RunnableKernels()) {
+            SetSpectrumKernel(kernel);
+            EXPECT_TRUE(Pass(c.obs, c.pmin, c.pmax, c.intervals) == plain)
+                << c.name << ", " << SpectrumKernelName(kernel);
+        }
+        // And the powers stay those of the reference.
+        const std::vector<double> frequencies = GridFrequencies(c.pmin, c.pmax, c.intervals);
+        const int n = static_cast<int>(c.obs.t.size());
+        double largest = 0;
+        for (long k = 0; k <= c.intervals; k += 7) {
+            const double power = std::strtod(plain.c_str() + k * 49 + 25, nullptr);
+            largest = std::max(largest, std::fabs(power - ReferenceSpectrumPower(c.obs.t.data(), c.obs.y.data(), n,
+                                                                                  frequencies[k], c.obs.sumOfSquares)));
+        }
+        EXPECT_LE(largest, AllowedDifference) << c.name;
+    }
+}
+
+TEST_F(SpectrumFiles, ThreadsWriteTheSameBytes)
+{
+    for (const PassCase &c : PassCases()) {
+        SetSpectrumThreads(1);
+        const std::string single = Pass(c.obs, c.pmin, c.pmax, c.intervals);
+        for (int threads : {2, 3}) {
+            SetSpectrumThreads(threads);
+            EXPECT_TRUE(Pass(c.obs, c.pmin, c.pmax, c.intervals) == single) << c.name << ", " << threads << " threads";
+        }
+    }
+}
+
+TEST(FastSpectrumThreads, LargePassesUseEveryCore)
+{
+    const struct {
+        int setting, n;
+        long points;
+        bool everyCore;
+        int threads;
+    } cases[] = {
+        {0, 1000, 100000, false, 1},       // 10^8 terms: one thread
+        {0, 1000, 100001, true, 0},        // beyond: every core
+        {0, 1000000, 200, true, 0},
+        {3, 5, 10, false, 3},              // a set number holds for any pass
+    };
+    for (const auto &c : cases) {
+        SetSpectrumThreads(c.setting);
+        const int threads = SpectrumPassThreads(c.n, c.points);
+        cpu_set_t usable;
+        ASSERT_EQ(sched_getaffinity(0, sizeof usable, &usable), 0);
+        if (c.everyCore)
+            EXPECT_EQ(threads, CPU_COUNT(&usable)) << c.n << " x " << c.points;
+        else
+            EXPECT_EQ(threads, c.threads) << c.n << " x " << c.points;
+    }
+    SetSpectrumThreads(0);
+}
+
 TEST(FastSpectrumEnvironment, NamedKernelIsUsedFromTheStart)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -283,7 +402,7 @@ TEST(FastSpectrumEnvironment, NamedKernelIsUsedFromTheStart)
     const struct {
         const char *name;
         SpectrumKernel kernel;
-    } cases[] = {{"plain", SpectrumKernelPlain}, {"avx2", SpectrumKernelAvx2}, {"unknown", SpectrumKernelAvx512}};
+    } cases[] = {{"plain", SpectrumKernelPlain}, {"avx2", SpectrumKernelAvx2}, {"avx512", SpectrumKernelAvx512}};
     for (const auto &c : cases) {
         const SpectrumKernel expected = std::min(c.kernel, WidestSpectrumKernel());
         EXPECT_EXIT(
@@ -293,6 +412,21 @@ TEST(FastSpectrumEnvironment, NamedKernelIsUsedFromTheStart)
             },
             ::testing::ExitedWithCode(0), "")
             << c.name;
+    }
+}
+
+TEST(FastSpectrumEnvironment, NameOfNoKernelIsRefused)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const char *name : {"unknown", "AVX2", "avx"}) {
+        EXPECT_EXIT(
+            {
+                setenv("KALIDOR_SPECTRUM_KERNEL", name, 1);
+                ActiveSpectrumKernel();
+                std::exit(0);
+            },
+            ::testing::ExitedWithCode(1), "names no spectrum kernel")
+            << name;
     }
 }
 
