@@ -2,7 +2,8 @@
 // 32766 intervals) with the fast kernels against the straightforward
 // reference pass, side by side in one run, and checks that both give the
 // same powers.  Also measures the formatting of the spectrum file, its
-// read-back as the plot reads it, and the peak memory of the real program.
+// read-back as the plot reads it, the writing of a Julian-date file of a
+// million records, and the peak memory of the real program.
 //
 //   spectrum_bench [repeats]
 //
@@ -138,6 +139,28 @@ double TimeWriting(const std::string &fileName)
         std::perror(fileName.c_str());
     if (fd >= 0)
         close(fd);
+    return Seconds(start);
+}
+
+bool WriteTextFile(const std::string &name, const std::string &text);
+
+const long BenchJulianDateLines = 1000000;
+
+// The formatting and writing of a Julian-date file of a million records,
+// each line made as the conversion makes it (date with four, magnitude with
+// three characters after the point).
+double TimeJulianDateLines(const std::string &fileName)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::string text;
+    text.reserve(static_cast<std::size_t>(BenchJulianDateLines) * 24);
+    for (long k = 0; k < BenchJulianDateLines; ++k) {
+        const double date = 47003.5684 + 0.0137 * static_cast<double>(k);
+        const double magnitude = 11.7 + 0.001 * static_cast<double>(k % 997);
+        text += FormatFixed(date, 4) + "   " + FormatFixed(magnitude, 3) + "\n";
+    }
+    if (!WriteTextFile(fileName, text))
+        std::perror(fileName.c_str());
     return Seconds(start);
 }
 
@@ -286,6 +309,12 @@ int main(int argc, char **argv)
     std::printf("plot read-back of %ld lines           %9.4f s   (%.0f %% of the fast pass)\n",
                 BenchIntervals + 1, readBack, 100 * readBack / fast.seconds);
 
+    double julianDates = 1e30;
+    for (int r = 0; r < repeats; ++r)
+        julianDates = std::min(julianDates, TimeJulianDateLines(folder + "/million.jud"));
+    std::printf("Julian-date file of %ld records     %9.4f s   (target below 1 s)\n", BenchJulianDateLines,
+                julianDates);
+
     const ProgramRun small = RunKalidor(folder, 100);
     const ProgramRun run = RunKalidor(folder, BenchIntervals);
     if (run.ran && small.ran) {
@@ -299,7 +328,7 @@ int main(int argc, char **argv)
 
     const bool sameText = FileContents(referenceFile) == FileContents(fastFile);
     std::printf("spectrum files of both passes byte for byte: %s\n", sameText ? "identical" : "differ in the last digits");
-    for (const char *name : {"reference.ven", "fast.ven", "avx2.ven", "plain.ven", "written.ven", "bench.jud",
+    for (const char *name : {"reference.ven", "fast.ven", "avx2.ven", "plain.ven", "written.ven", "million.jud", "bench.jud",
                              "bench.ven", "answers"})
         unlink((folder + "/" + name).c_str());
     rmdir(folder.c_str());
