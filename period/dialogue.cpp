@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "kalidor.h"
+#include "numformat.h"
 #include "output.h"
 #include "runerror.h"
 
@@ -98,7 +99,14 @@ void AskPeriodRange()
     MaximumPeriod = AskReal("Maximalni perioda (ve dnech):   ");
 }
 
-void AskIntervals() { Intervals = AskWhole("Pocet intervalu:                "); }
+// A number of intervals beyond MaxIntervals is refused as soon as it is
+// typed, before a file is written.
+void AskIntervals()
+{
+    Intervals = AskWhole("Pocet intervalu:                ");
+    if (Intervals > MaxIntervals)
+        Refuse("Pocet intervalu smi byt nejvyse " + IntegerText(MaxIntervals, 0) + ".");
+}
 
 // The data must leave room for a fit and a significance level: at least
 // five observations, magnitudes that differ, a time span above 0.

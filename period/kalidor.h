@@ -8,6 +8,10 @@
 
 const int MaxObservations = 1000;
 
+// The most intervals a spectrum pass takes: its file then holds 10,000,001
+// lines of 49 bytes (about 490 MB).
+const long MaxIntervals = 10000000;
+
 // Names derived from the first command-line parameter.
 extern std::string InputName;
 extern std::string Stem;

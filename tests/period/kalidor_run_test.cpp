@@ -537,6 +537,7 @@ TEST(KalidorRun, DataAndRangesThatAreRefused)
 {
     const std::string tooMany = "Prilis mnoho odhadu: program pojme nejvyse 1000 zaznamu.\n";
     const std::string empty = "Soubor neobsahuje zadny odhad.\n";
+    const std::string TooManyIntervals = "Pocet intervalu smi byt nejvyse 10000000.\n";
     const std::string fourRecords = "900101 0 12.3\n900102 0 12.5\n900103 0 11.7\n900104 0 11.5\n";
     RunCases({
         {"1001 records", {"star.dat"}, {{"star.dat", ManyRecords(1001)}}, StopAtTheSpectrum,
@@ -582,6 +583,14 @@ TEST(KalidorRun, DataAndRangesThatAreRefused)
          1},
         {"no intervals", {"star.dat"}, {{"star.dat", SineData}}, "1\n10\n0\n",
          Opening + Converting + Created("star") + SpectrumLine + "Pocet intervalu musi byt alespon 1.\n", 1},
+        // Too many intervals are refused before the Julian-date file is
+        // written, and in a recompute before the spectrum file is rewritten.
+        {"too many intervals", {"star.dat"}, {{"star.dat", SineData}}, "1\n10\n10000001\n",
+         Banner + MinimumPrompt + MaximumPrompt + IntervalsPrompt + TooManyIntervals, 1, false, {}, {"star.jud"}},
+        {"too many intervals in a recompute", {"star.dat"}, {{"star.dat", SineData}}, "1\n10\n4\n\na\n1\n10\n2147483647\n",
+         Opening + Converting + Created("star") + SpectrumLine + Recompute + MinimumPrompt + MaximumPrompt +
+             IntervalsPrompt + TooManyIntervals,
+         1, false, {}, {}, {{"star.ven", 5}}},
     });
 }
 
