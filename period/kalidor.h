@@ -51,6 +51,10 @@ std::string FileExtension(const std::string &name);
 // x as a three-decimal fixed-point text, cut 'decimals' characters after
 // its point.
 std::string FormatFixed(double x, int decimals);
+// True when the three-decimal text of the finite x keeps its point and all
+// three decimals within the 255 characters of a text, so that FormatFixed
+// writes x faithfully (to its three decimals).
+bool FitsFormatFixed(double x);
 // x as a three-decimal fixed-point text, cut before its point.
 std::string FormatWhole(double x);
 

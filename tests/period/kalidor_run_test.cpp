@@ -505,6 +505,11 @@ TEST(KalidorRun, RejectedRecords)
         {"-900812  12.00  12.1"}, // negative day and month
         {"900812  12.00  1e999"}, // magnitude beyond any number
         {"1e999  12.00  12.1"},   // date beyond any number
+        // Values whose text in the Julian-date file would pass 255
+        // characters and be cut to another number.
+        {"900812  12.00  1e300"},
+        {"900812  12.00  -1e251"},
+        {"1e260  12.00  12.1"},
     };
     std::vector<Case> cases;
     for (const auto &b : bad)
