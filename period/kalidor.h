@@ -75,7 +75,9 @@ void RefuseOverwritingInput(const std::string &outputName);
 
 // --- spectrum -----------------------------------------------------------
 // Subtracts the mean from every magnitude; sets LeastCentred,
-// GreatestCentred (both include 0) and SumOfSquares.
+// GreatestCentred (both include 0) and SumOfSquares.  Centred magnitudes
+// all below 1e-100 in size are then divided by the largest of them (the
+// power and the phase diagram do not depend on the scale).
 void CentreMagnitudes(double mean);
 // The share of the variance of the centred magnitudes y[0..n-1] that a
 // constant plus a sine of the given frequency explains, times t[0..n-1]
