@@ -2,12 +2,16 @@
 # make run    installs what is missing, builds, starts kalidor on the example
 # make test   installs what is missing, builds, runs every test
 # make install installs programs and manual pages (PREFIX, DESTDIR)
+# make sanitize builds everything with the address and undefined-behaviour
+#               sanitizers in build-asan/ and runs every test there
 BUILD ?= build
+SANITIZE_BUILD ?= build-asan
+SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PROGRAMS = kalidor sexadec lapsor tempconv
 
-.PHONY: all deps configure programs run test bench install pictures clean
+.PHONY: all deps configure programs run test sanitize bench install pictures clean
 
 all: programs
 
@@ -27,6 +31,15 @@ test: deps configure
 	@cmake --build $(BUILD) -j $(JOBS)
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Any report of either sanitizer fails the test that caused it.
+sanitize: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_C_FLAGS="$(SANITIZE_FLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)" > /dev/null
+	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	@cd $(SANITIZE_BUILD) && ASAN_OPTIONS=abort_on_error=0:detect_leaks=1 \
+		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
 install: programs
 	@cmake --build $(BUILD) -j $(JOBS) --target bandpng
 	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
@@ -41,4 +54,4 @@ pictures: deps programs
 	@sh scripts/make-pictures.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD)
