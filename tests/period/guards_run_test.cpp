@@ -52,14 +52,6 @@ TEST(KalidorGuards, RefusedInsteadOfComputingWithInfinitiesOrOverwritingTheInput
          Head + "\nPocitam frekvencni spektrum ...\nPrejete si prepocitat pro jine periody (a/n)?  \n"
                 "Prejete si data seskladat do jedne periody (a/n)?  Perioda (nalezene maximum: 10.000 dne):  ",
          106, true},
-        // The same estimates scaled by 1e-300 find the same period (their
-        // squares alone would vanish to zero).
-        {"tiny magnitudes", "tiny.jud",
-         "48100.5   6.1e-300\n48104.9   6.9e-300\n48110.9   6.3e-300\n48118.0   6.8e-300\n48128.9   6.2e-300\n", "",
-         "1\n10\n9\n\nn\na\n1e999\n",
-         Head + "\nPocitam frekvencni spektrum ...\nPrejete si prepocitat pro jine periody (a/n)?  \n"
-                "Prejete si data seskladat do jedne periody (a/n)?  Perioda (nalezene maximum: 10.000 dne):  ",
-         106, true},
         {"spectrum file would be the input", "star.ven", FiveEstimates, "", "1\n10\n9\n",
          Head + "Pocitam julianska data ...\nSoubor star.jud vytvoren\n\nPocitam frekvencni spektrum ...\n"
                 "Soubor star.ven je vstupni soubor, nelze jej prepsat.\n",
