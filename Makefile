@@ -31,14 +31,20 @@ test: deps configure
 	@cmake --build $(BUILD) -j $(JOBS)
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# Any report of either sanitizer fails the test that caused it.
+# Any report of either sanitizer fails the test that caused it.  The window
+# test runs without the leak check: SDL unloads the X libraries it loaded
+# when the window closes, and what they keep can then not be told apart.
+UNLOADED_LIBRARY_TESTS = screen_real_display
 sanitize: deps
 	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_C_FLAGS="$(SANITIZE_FLAGS)" \
 		-DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)" > /dev/null
 	@cmake --build $(SANITIZE_BUILD) -j $(JOBS)
-	@cd $(SANITIZE_BUILD) && ASAN_OPTIONS=abort_on_error=0:detect_leaks=1 \
-		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+	@cd $(SANITIZE_BUILD) && export UBSAN_OPTIONS=print_stacktrace=1 && \
+		ASAN_OPTIONS=detect_leaks=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan-suppressions.txt:print_suppressions=0 \
+		ctest --output-on-failure -j $(JOBS) -E $(UNLOADED_LIBRARY_TESTS) && \
+		ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -R $(UNLOADED_LIBRARY_TESTS)
 
 install: programs
 	@cmake --build $(BUILD) -j $(JOBS) --target bandpng
