@@ -63,6 +63,94 @@ std::string RoundedExpansion(const char *exact, bool negative, int width, int de
 
 int LimitDecimals(int decimals) { return decimals < 0 ? 0 : decimals > 1000 ? 1000 : decimals; }
 
+using Wide = unsigned __int128;
+
+// The most decimals that the exact integer path takes: 10^19 is the
+// largest power of ten below 2^64.
+const int MostExactDecimals = 19;
+
+// The values below 2^63 take the integer path: with a 64-bit mantissa and
+// 19 decimals the scaled value stays below 2^127.
+const long double ExactPathLimit = 9223372036854775808.0L;
+
+Wide PowerOfTen(int n)
+{
+    Wide p = 1;
+    for (int i = 0; i < n; ++i)
+        p *= 10;
+    return p;
+}
+
+// mantissa x 2^exponent x 10^decimals rounded to an integer with halves
+// away from zero; exact for a mantissa below 2^64, decimals up to 19 and a
+// result below 2^127 (the caller's bound on the value assures it).
+Wide ScaledRounded(std::uint64_t mantissa, int exponent, int decimals)
+{
+    const Wide product = static_cast<Wide>(mantissa) * PowerOfTen(decimals);
+    if (exponent >= 0)
+        return product << exponent;
+    const int shift = -exponent;
+    if (shift > 128)
+        return 0; // below half of the last decimal
+    if (shift == 128)
+        return product >> 127; // 1 exactly when at least half
+    const Wide kept = product >> shift;
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    const Wide rest = product & ((static_cast<Wide>(1) << shift) - 1);
+    return rest >= half ? kept + 1 : kept;
+}
+
+// The decimal digits of value (at least one).
+std::string WideDigits(Wide value)
+{
+    char digits[40];
+    char *p = digits + sizeof digits;
+    do {
+        *--p = static_cast<char>('0' + static_cast<int>(value % 10));
+        value /= 10;
+    } while (value != 0);
+    return std::string(p, digits + sizeof digits);
+}
+
+// The fixed-point text of mantissa x 2^exponent as RoundedExpansion makes it
+// from the exact expansion: the rounded digits, a point before the last
+// 'decimals' of them (at least one integer digit), the sign, the padding.
+std::string ExactFixedText(std::uint64_t mantissa, int exponent, bool negative, int width, int decimals)
+{
+    std::string digits = WideDigits(ScaledRounded(mantissa, exponent, decimals));
+    if (digits.size() < static_cast<std::size_t>(decimals) + 1)
+        digits.insert(0, static_cast<std::size_t>(decimals) + 1 - digits.size(), '0');
+    if (decimals > 0)
+        digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, '.');
+    if (negative)
+        digits.insert(digits.begin(), '-');
+    return PadLeft(digits, width);
+}
+
+// The fixed-point text of a finite double below 2^63 in magnitude, for at
+// most 19 decimals; the 53-bit mantissa is taken whole.
+std::string ExactFixedText(double x, int width, int decimals)
+{
+    int exponent;
+    const double fraction = std::frexp(std::fabs(x), &exponent);
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    return ExactFixedText(mantissa, exponent - 53, x < 0, width, decimals);
+}
+
+// As above for an extended value and its 64-bit mantissa.
+std::string ExactFixedText(long double x, int width, int decimals)
+{
+    int exponent;
+    const long double fraction = std::frexp(std::fabs(x), &exponent);
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 64));
+    return ExactFixedText(mantissa, exponent - 64, x < 0, width, decimals);
+}
+
+bool TakesExactPath(long double magnitude, int decimals)
+{
+    return magnitude < ExactPathLimit && decimals <= MostExactDecimals;
+}
+
 bool NeedsScientific(long double magnitude) { return magnitude > 1e35L || (magnitude != 0 && magnitude < 1e-35L); }
 
 } // namespace
@@ -72,6 +160,8 @@ std::string FixedText(double x, int width, int decimals)
     if (!std::isfinite(x))
         return PadLeft(NonFiniteText(x), width);
     decimals = LimitDecimals(decimals);
+    if (TakesExactPath(std::fabs(x), decimals))
+        return ExactFixedText(x, width, decimals);
     // The exact decimal expansion of a double has at most 1074 fractional
     // digits; glibc prints it exactly, so the digit after the last kept one
     // decides the rounding (5 or more rounds away from zero).
@@ -85,6 +175,8 @@ std::string ExtendedFieldText(long double x, int width, int decimals)
     if (!std::isfinite(x) || NeedsScientific(std::fabs(x)))
         return RealFieldText(static_cast<double>(x), width, decimals);
     decimals = LimitDecimals(decimals);
+    if (TakesExactPath(std::fabs(x), decimals))
+        return ExactFixedText(x, width, decimals);
     // Between 1e-35 and 1e35 the exact expansion of a 64-bit mantissa has
     // at most 36 integer and 180 fractional digits.
     static char exact[1200];

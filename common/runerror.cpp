@@ -86,14 +86,23 @@ int RunErrorCodeOf(int errnum)
 
 void RunError(int code)
 {
-    void *frames[258];
-    const int depth = backtrace(frames, 258);
-    // Frame 0 is this function; frame 1 is the place of the failure.
+    void *frames[260];
+    const int depth = backtrace(frames, 260);
+    // The place of the failure is the return address into the caller; the
+    // frames before it belong to this function (and, in a sanitizer build,
+    // to the interceptor of backtrace).
+    void *const place = __builtin_return_address(0);
+    int first = 1;
+    for (int i = 0; i < depth && i < 3; ++i)
+        if (frames[i] == place) {
+            first = i;
+            break;
+        }
     char report[256 * 16 + 64];
     int length = 0;
     length += snprintf(report + length, sizeof report - length, "Runtime error %d at 0x%08lX\n", code,
-                       depth > 1 ? PlaceOf(frames[1]) : 0ul);
-    for (int i = 1; i < depth && i <= 256; ++i)
+                       PlaceOf(place));
+    for (int i = first; i < depth && i < first + 256; ++i)
         length += snprintf(report + length, sizeof report - length, "  0x%08lX\n", PlaceOf(frames[i]));
     length += snprintf(report + length, sizeof report - length, "\n");
     WriteAll(report, static_cast<size_t>(length));

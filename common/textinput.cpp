@@ -49,10 +49,11 @@ bool IsSeparator(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'
 const std::size_t MaxNumberText = 255;
 
 // Skips separators (across lines), then copies the number's text, up to the
-// next separator or the end, into text.  Returns its length, or
-// MaxNumberText + 1 when it is longer than MaxNumberText (the whole text is
-// taken all the same).  The end reached before a number stops the program
-// with run-time error 106.
+// next separator or the end, into text and returns its length.  A text
+// longer than MaxNumberText is no number: the program stops with run-time
+// error 106 as soon as it passes the limit, so that an input without
+// separators (an endless device) is not scanned forever.  The end reached
+// before a number stops the program with run-time error 106 as well.
 std::size_t TakeNumberText(TextInput &in, char (&text)[MaxNumberText])
 {
     int c = PeekByte(in);
@@ -63,7 +64,6 @@ std::size_t TakeNumberText(TextInput &in, char (&text)[MaxNumberText])
     if (c < 0)
         RunError(RunErrorInvalidNumber);
     std::size_t length = 0;
-    bool overlong = false;
     // The text is taken a buffer at a time: scanned first, then copied.
     while (in.position < in.length || FillBuffer(in)) {
         const unsigned char *start = in.buffer + in.position;
@@ -72,23 +72,21 @@ std::size_t TakeNumberText(TextInput &in, char (&text)[MaxNumberText])
         while (stop < end && !IsSeparator(*stop))
             ++stop;
         const std::size_t count = static_cast<std::size_t>(stop - start);
-        const std::size_t kept = std::min(count, MaxNumberText - length);
-        std::memcpy(text + length, start, kept);
-        length += kept;
-        overlong = overlong || kept < count;
+        if (count > MaxNumberText - length)
+            RunError(RunErrorInvalidNumber);
+        std::memcpy(text + length, start, count);
+        length += count;
         in.position += count;
         if (stop < end)
             break;
     }
-    return overlong ? MaxNumberText + 1 : length;
+    return length;
 }
 
 std::string ReadNumberText(TextInput &in)
 {
     char text[MaxNumberText];
     const std::size_t length = TakeNumberText(in, text);
-    if (length > MaxNumberText)
-        return "?"; // longer than any number: surely rejected
     return std::string(text, length);
 }
 
@@ -172,9 +170,9 @@ double ReadReal(TextInput &in)
     char text[MaxNumberText];
     const std::size_t length = TakeNumberText(in, text);
     double value;
-    if (length <= MaxNumberText && ReadCommonReal(text, length, value))
+    if (ReadCommonReal(text, length, value))
         return value;
-    const RealParse parsed = ParseReal(length <= MaxNumberText ? std::string(text, length) : std::string("?"));
+    const RealParse parsed = ParseReal(std::string(text, length));
     if (parsed.position != 0)
         RunError(RunErrorInvalidNumber);
     return parsed.value;

@@ -41,7 +41,8 @@ bool InputByteWaiting(TextInput &in);
 // Skips blanks, tabs, carriage returns and line ends (across lines), then
 // reads the number's text up to the next blank, tab, carriage return or line
 // end and converts it.  A rejected text, or the end reached before a number,
-// stops the program with run-time error 106.
+// stops the program with run-time error 106; so does a text longer than 255
+// characters, as soon as it passes that length.
 double ReadReal(TextInput &in);
 int32_t ReadInteger(TextInput &in);
 

@@ -1,8 +1,10 @@
 // lapsor: turns times given as days:hours:minutes:seconds into days; with a
 // second time also prints the interval between the two, and with a width
-// (in days, or in hours with the unit h) the interval divided by it.  The
-// exit status is always 0.
+// (in days, or in hours with the unit h) the interval divided by it.  A
+// result that is no finite number is replaced by a message.  The exit
+// status is always 0.
 #include <cctype>
+#include <cmath>
 #include <string>
 
 #include "numformat.h"
@@ -24,9 +26,23 @@ const char UsageText[] = "lapsor  dd:hh:mm  [dd:hh:mm  [<width> [unit]]]\r\n"
 const int TimeFieldCount = 4;
 double TimeFields[TimeFieldCount] = {0, 0, 0, 0};
 
+// Written in place of a result that is no finite number (a time, interval
+// or ratio beyond the range of a double), in the form of the message of a
+// converter that gets no number.
+const char NoFiniteResultMessage[] = "No finite number (time / 1 d) results,\r\n"
+                                     "  the times or the width are too large or too small.\n";
+
 // Days with 5 decimals in 8 characters; differences and ratios are written
-// from their extended-precision values.
-std::string DaysText(long double days) { return ExtendedFieldText(days, 8, 5); }
+// from their extended-precision values.  A result that is not finite as a
+// double is not written: the message ends the output (status 0).
+void WriteDays(long double days)
+{
+    if (!std::isfinite(static_cast<double>(days))) {
+        WriteText(NoFiniteResultMessage);
+        EndProgram(0);
+    }
+    WriteText(ExtendedFieldText(days, 8, 5));
+}
 
 [[noreturn]] void StopWithUsage()
 {
@@ -86,14 +102,17 @@ int main(int argc, char **argv)
         StopWithUsage();
 
     const double start = ReadTime(argv[1]);
-    WriteText(DaysText(start));
+    WriteDays(start);
     if (parameterCount < 2)
         return 0;
 
     const double end = ReadTime(argv[2]);
-    WriteText(" d (start)\r\n" + DaysText(end) + " d (end)\n");
+    WriteText(" d (start)\r\n");
+    WriteDays(end);
+    WriteText(" d (end)\n");
     const long double interval = static_cast<long double>(end) - start;
-    WriteText(DaysText(interval) + " d (time)\n");
+    WriteDays(interval);
+    WriteText(" d (time)\n");
     if (parameterCount < 3)
         return 0;
 
@@ -104,7 +123,9 @@ int main(int argc, char **argv)
         if (!unit.empty() && std::toupper(static_cast<unsigned char>(unit[0])) == 'H')
             width = width / 24;
     }
-    if (width != 0)
-        WriteText(DaysText(interval / width) + " " + unit + " (ratio)\n");
+    if (width != 0) {
+        WriteDays(interval / width);
+        WriteText(" " + unit + " (ratio)\n");
+    }
     return 0;
 }

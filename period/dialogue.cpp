@@ -5,6 +5,7 @@
 #include "batch.h"
 #include "figureglue.h"
 #include "kalidor.h"
+#include "numformat.h"
 #include "options.h"
 #include "output.h"
 #include "runerror.h"
@@ -100,7 +101,14 @@ void AskPeriodRange()
     MaximumPeriod = AskReal("Maximalni perioda (ve dnech):   ");
 }
 
-void AskIntervals() { Intervals = AskWhole("Pocet intervalu:                "); }
+// A number of intervals beyond MaxIntervals is refused as soon as it is
+// typed, before a file is written.
+void AskIntervals()
+{
+    Intervals = AskWhole("Pocet intervalu:                ");
+    if (Intervals > MaxIntervals)
+        Refuse("Pocet intervalu smi byt nejvyse " + IntegerText(MaxIntervals, 0) + ".");
+}
 
 } // namespace
 

@@ -8,6 +8,10 @@
 
 const int MaxObservations = 1000000;
 
+// The most intervals a spectrum pass takes: its file then holds 10,000,001
+// lines of 49 bytes (about 490 MB).
+const long MaxIntervals = 10000000;
+
 // Names derived from the first command-line parameter.
 extern std::string InputName;
 extern std::string Stem;
@@ -47,6 +51,10 @@ std::string FileExtension(const std::string &name);
 // x as a three-decimal fixed-point text, cut 'decimals' characters after
 // its point.
 std::string FormatFixed(double x, int decimals);
+// True when the three-decimal text of the finite x keeps its point and all
+// three decimals within the 255 characters of a text, so that FormatFixed
+// writes x faithfully (to its three decimals).
+bool FitsFormatFixed(double x);
 // x as a three-decimal fixed-point text, cut before its point.
 std::string FormatWhole(double x);
 
@@ -91,7 +99,9 @@ void TellTimeScale();
 
 // --- spectrum -----------------------------------------------------------
 // Subtracts the mean from every magnitude; sets LeastCentred,
-// GreatestCentred (both include 0) and SumOfSquares.
+// GreatestCentred (both include 0) and SumOfSquares.  Centred magnitudes
+// all below 1e-100 in size are then divided by the largest of them (the
+// power and the phase diagram do not depend on the scale).
 void CentreMagnitudes(double mean);
 // The share of the variance of the centred magnitudes y[0..n-1] that a
 // constant plus a sine of the given frequency explains, times t[0..n-1]

@@ -142,6 +142,10 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
         JulianDates[record] = ConvertedTime(JulianDateOfParts(parts, static_cast<int>(hours), static_cast<int>(minutes)));
         if (!std::isfinite(magnitude) || !std::isfinite(JulianDates[record]))
             RejectRecord(record);
+        // A value whose text would pass 255 characters would be cut in the
+        // Julian-date file and read back as another number.
+        if (!FitsFormatFixed(magnitude) || !FitsFormatFixed(JulianDates[record]))
+            RejectRecord(record);
         ObservationCount = record;
         const std::string line = FormatFixed(JulianDates[record], 4) + "   " + FormatFixed(magnitude, 3) + "\n";
         WriteOrStop(julianDates, line.data(), line.size());

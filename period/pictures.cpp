@@ -75,10 +75,22 @@ std::string PeriodLabel(double t, const PeriodTicks &ticks)
     return ticks.decimals < 0 ? FormatWhole(t) : FormatFixed(t, ticks.decimals);
 }
 
+// A range of more steps than this would pack the ticks and labels many to
+// a pixel; the step then grows tenfold until the range holds no more, so
+// that any range is drawn at once.  Up to this count the table's step stays.
+const double MostPeriodTicks = 10000;
+
+double PeriodTickStep(double range, double step)
+{
+    while (range / step > MostPeriodTicks)
+        step *= 10;
+    return step;
+}
+
 void DrawPeriodTicks(const PlotScale &s, double pmin, double pmax)
 {
     const PeriodTicks ticks = PeriodTicksFor(pmax - pmin);
-    const double step = ticks.step;
+    const double step = PeriodTickStep(pmax - pmin, ticks.step);
     double t = 0;
     // Ticks stand at multiples of the step counted from 0.  Far from 0 the
     // count starts near the range, so that a period range of millions of

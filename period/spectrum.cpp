@@ -48,19 +48,43 @@ SpectrumWriter spectrumWriter;
 
 } // namespace
 
+namespace {
+
+// Centred magnitudes all below this in size would have squares, and power
+// sums, where doubles lose their digits or vanish (a spectrum of zeros).
+const double TinyMagnitudes = 1e-100;
+
+// Divides tiny centred magnitudes by the largest of them, so that the
+// largest is 1: the power is the same for any scale.  Magnitudes of
+// ordinary size are left exactly as they are.
+void ScaleTinyMagnitudes()
+{
+    const double largest = std::fmax(-LeastCentred, GreatestCentred);
+    if (!(largest > 0 && largest < TinyMagnitudes))
+        return;
+    for (int i = 1; i <= ObservationCount; ++i)
+        Magnitudes[i] = Magnitudes[i] / largest;
+    LeastCentred = LeastCentred / largest;
+    GreatestCentred = GreatestCentred / largest;
+}
+
+} // namespace
+
 void CentreMagnitudes(double mean)
 {
     LeastCentred = 0;
     GreatestCentred = 0;
-    SumOfSquares = 0;
     for (int i = 1; i <= ObservationCount; ++i) {
         Magnitudes[i] = Magnitudes[i] - mean;
         if (Magnitudes[i] < LeastCentred)
             LeastCentred = Magnitudes[i];
         if (Magnitudes[i] > GreatestCentred)
             GreatestCentred = Magnitudes[i];
-        SumOfSquares = SumOfSquares + static_cast<long double>(Magnitudes[i]) * Magnitudes[i];
     }
+    ScaleTinyMagnitudes();
+    SumOfSquares = 0;
+    for (int i = 1; i <= ObservationCount; ++i)
+        SumOfSquares = SumOfSquares + static_cast<long double>(Magnitudes[i]) * Magnitudes[i];
 }
 
 double SpectrumPowerOfSums(const SpectrumSums &sums, int n, double sumOfSquares)

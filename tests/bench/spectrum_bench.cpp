@@ -4,8 +4,9 @@
 // and one cos call per term).  Every pass is timed the same way, the best of
 // the same number of runs.  Then the fraction of the core's peak, the time
 // per term at 10^4 and 10^5 observations, a pass over every core, the
-// formatting and read-back of the spectrum file and the peak memory of the
-// real program.
+// formatting and read-back of the spectrum file, the writing of a
+// Julian-date file of a million records and the peak memory of the real
+// program.
 //
 //   spectrum_bench [repeats]
 //
@@ -227,6 +228,28 @@ double TimeWriting(const std::string &fileName)
     return Seconds(start);
 }
 
+bool WriteTextFile(const std::string &name, const std::string &text);
+
+const long BenchJulianDateLines = 1000000;
+
+// The formatting and writing of a Julian-date file of a million records,
+// each line made as the conversion makes it (date with four, magnitude with
+// three characters after the point).
+double TimeJulianDateLines(const std::string &fileName)
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::string text;
+    text.reserve(static_cast<std::size_t>(BenchJulianDateLines) * 24);
+    for (long k = 0; k < BenchJulianDateLines; ++k) {
+        const double date = 47003.5684 + 0.0137 * static_cast<double>(k);
+        const double magnitude = 11.7 + 0.001 * static_cast<double>(k % 997);
+        text += FormatFixed(date, 4) + "   " + FormatFixed(magnitude, 3) + "\n";
+    }
+    if (!WriteTextFile(fileName, text))
+        std::perror(fileName.c_str());
+    return Seconds(start);
+}
+
 // Reads the spectrum file back the way the plot does.
 double TimeReadBack(const std::string &fileName)
 {
@@ -441,6 +464,12 @@ int main(int argc, char **argv)
                 2 * (BenchIntervals + 1), writing, 100 * writing / widestSeconds, SpectrumKernelName(widest));
     std::printf("plot read-back of %ld lines           %9.4f s\n", BenchIntervals + 1, readBack);
 
+    double julianDates = 1e30;
+    for (int r = 0; r < repeats; ++r)
+        julianDates = std::min(julianDates, TimeJulianDateLines(folder + "/million.jud"));
+    std::printf("Julian-date file of %ld records     %9.4f s   (target below 1 s)\n", BenchJulianDateLines,
+                julianDates);
+
     const ProgramRun small = RunKalidor(folder, 100);
     const ProgramRun run = RunKalidor(folder, BenchIntervals);
     if (run.ran && small.ran) {
@@ -453,7 +482,7 @@ int main(int argc, char **argv)
     }
 
     for (const char *name : {"reference.ven", "straight.ven", "avx512.ven", "avx2.ven", "plain.ven", "one.ven",
-                             "every.ven", "written.ven", "bench.jud", "bench.ven", "answers"})
+                             "every.ven", "written.ven", "million.jud", "bench.jud", "bench.ven", "answers"})
         unlink((folder + "/" + name).c_str());
     rmdir(folder.c_str());
 

@@ -1,5 +1,9 @@
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <random>
+#include <vector>
 
 #include "numformat.h"
 #include "text.h"
@@ -98,4 +102,77 @@ TEST(Copy, SubstringRule)
     for (const auto &c : cases)
         EXPECT_EQ(Copy(c.text, c.start, c.count), c.result) << c.text << ' ' << c.start << ' ' << c.count;
     EXPECT_EQ(CutText(std::string(300, 'x')).size(), 255u);
+}
+
+namespace {
+
+// The writer as it was before its integer path: the digit after the last
+// kept one in the exact expansion decides the rounding.
+std::string ExpansionFixedText(const char *exact, bool negative, int width, int decimals)
+{
+    const char *point = std::strchr(exact, '.');
+    std::string kept(exact, static_cast<std::size_t>(point - exact) + 1 + static_cast<std::size_t>(decimals));
+    if (decimals == 0)
+        kept.pop_back();
+    if (point[1 + decimals] >= '5') {
+        std::size_t i = kept.size();
+        while (i-- > 0 && (kept[i] == '.' || kept[i] == '9'))
+            if (kept[i] == '9')
+                kept[i] = '0';
+        if (i == std::string::npos)
+            kept.insert(kept.begin(), '1');
+        else
+            ++kept[i];
+    }
+    if (negative)
+        kept.insert(kept.begin(), '-');
+    return std::string(width > static_cast<int>(kept.size()) ? width - kept.size() : 0, ' ') + kept;
+}
+
+std::string ReferenceFixedText(double x, int width, int decimals)
+{
+    static char exact[1500];
+    std::snprintf(exact, sizeof exact, "%.1080f", std::fabs(x));
+    return ExpansionFixedText(exact, x < 0, width, decimals);
+}
+
+std::string ReferenceExtendedText(long double x, int width, int decimals)
+{
+    static char exact[1500];
+    std::snprintf(exact, sizeof exact, "%.1080Lf", std::fabs(x));
+    return ExpansionFixedText(exact, x < 0, width, decimals);
+}
+
+} // namespace
+
+// Random values of every scale, exact halves and their neighbours, near the
+// bounds of the integer path: the same text as the exact expansion gives.
+TEST(FixedText, SameTextAsTheExactExpansion)
+{
+    std::mt19937_64 random(20261210);
+    std::vector<double> values = {0.0, -0.0, 0.5, 2.5, 0.125, 0.0625, 1e-300, 5e-324, 9223372036854775807.0,
+                                  9223372036854775808.0, 9.223372036854775e18, 4503599627370496.5, 1e19};
+    for (int i = 0; i < 3000; ++i) {
+        const int scale = static_cast<int>(random() % 60) - 30;
+        const double x = std::ldexp(static_cast<double>(random() >> 11), -53) * std::pow(10.0, scale);
+        const double half = std::ldexp(std::round(std::ldexp(x, 20)) + 0.5, -20);
+        for (double v : {x, -x, half, std::nextafter(half, 0.0), std::nextafter(half, 1e300)})
+            values.push_back(v);
+        const std::uint64_t bits = random();
+        double any;
+        std::memcpy(&any, &bits, sizeof any);
+        values.push_back(any);
+    }
+    for (double v : values) {
+        if (!std::isfinite(v))
+            continue;
+        for (int decimals : {0, 1, 3, 4, 7, 9, 12, 19, 20}) {
+            ASSERT_EQ(FixedText(v, 8, decimals), ReferenceFixedText(v, 8, decimals)) << v << ' ' << decimals;
+            const long double e = static_cast<long double>(v) * (1 + 0x1p-60L);
+            if (std::fabs(e) <= 1e35L && (e == 0 || std::fabs(e) >= 1e-35L)) {
+                ASSERT_EQ(ExtendedFieldText(e, 8, decimals), ReferenceExtendedText(e, 8, decimals))
+                    << static_cast<double>(e) << ' ' << decimals;
+            }
+        }
+    }
 }

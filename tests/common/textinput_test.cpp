@@ -50,6 +50,27 @@ TEST(TextInput, BadNumberOrEndStopsWithError106)
     EXPECT_EXIT(ReadInteger(in), ::testing::ExitedWithCode(106), "");
 }
 
+// A number's text may hold 255 characters; reading stops with error 106 as
+// soon as one passes that length, also on an input that never ends.
+TEST(TextInput, NumberTextsUpToTheLimit)
+{
+    const std::string longest = "1." + std::string(253, '0');
+    TextInput in;
+    OpenWith(in, longest + " " + longest + "\n");
+    EXPECT_EQ(ReadReal(in), 1);
+    EXPECT_EQ(ReadReal(in), 1);
+    CloseTextInput(in);
+    for (const std::string &content : {longest + "0\n", std::string(5000, '7')}) {
+        TextInput tooLong;
+        OpenWith(tooLong, content);
+        EXPECT_EXIT(ReadReal(tooLong), ::testing::ExitedWithCode(106), "") << content.size();
+    }
+    TextInput endless;
+    ASSERT_TRUE(OpenTextInput(endless, "/dev/zero"));
+    EXPECT_EXIT({ alarm(20); ReadReal(endless); }, ::testing::ExitedWithCode(106), "");
+    EXPECT_EXIT({ alarm(20); ReadInteger(endless); }, ::testing::ExitedWithCode(106), "");
+}
+
 TEST(TextInput, LinesWithoutLineEndAndCutAtTheLimit)
 {
     TextInput in;

@@ -34,6 +34,9 @@ const std::string LapsorUsage = "lapsor  dd:hh:mm  [dd:hh:mm  [<width> [unit]]]\
                                 "  the third parameter will divide that length afterwards)\r\n"
                                 "\r\n";
 
+const std::string NoFiniteResult = "No finite number (time / 1 d) results,\r\n"
+                                   "  the times or the width are too large or too small.\n";
+
 const std::string SexadecUsage =
     "degrees:minutes:seconds to degrees (or h:min:s -> hours): babylonian to decadic\n";
 
@@ -120,7 +123,16 @@ TEST(Lapsor, TimesIntervalsAndRatios)
         {{std::string(3000, '1') + "?"}, LapsorUsage},
         {{"nan"}, " 0.00000"},
         {{"\xFF:\xFE"}, " 0.00000"},
-        {{"1e400"}, std::string(20, ' ') + "Inf"},
+        // A result that is no finite number is replaced by the message,
+        // which ends the output.
+        {{"1e400"}, NoFiniteResult},
+        {{"1e400", "1e400"}, NoFiniteResult},
+        {{"1", "1e400"}, " 1.00000 d (start)\r\n" + NoFiniteResult},
+        {{"-1e308", "1e308"},
+         "-1.000000000000000E+308 d (start)\r\n 1.000000000000000E+308 d (end)\n" + NoFiniteResult},
+        {{"0", "1", "1e-320"}, " 0.00000 d (start)\r\n 1.00000 d (end)\n 1.00000 d (time)\n" + NoFiniteResult},
+        {{"0", "1", "1e-300", "h"},
+         " 0.00000 d (start)\r\n 1.00000 d (end)\n 1.00000 d (time)\n 2.400000000000000E+301 h (ratio)\n"},
     });
 }
 

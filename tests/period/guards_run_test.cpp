@@ -58,6 +58,10 @@ TEST(KalidorGuards, RefusedInsteadOfComputingWithInfinitiesOrOverwritingTheInput
          1, false},
         {"Julian-date file is a link to the input", "star.dat", FiveEstimates, "star.jud", "1\n10\n9\n",
          Head + "Pocitam julianska data ...\nSoubor star.jud je vstupni soubor, nelze jej prepsat.\n", 1, false},
+        // An input without separators: the first number's text passes its
+        // limit and the run stops instead of scanning forever.
+        {"endless input without separators", "/dev/zero", "", "", "1\n10\n9\n",
+         Head + "Pocitam julianska data ...\n", 106, true},
         {"time span beyond a double", "far.jud", "-1e308 6.1\n0 6.9\n1 6.3\n2 6.8\n1e308 6.2\n", "", "1\n10\n9\n",
          Head + "Data odhadu jsou prilis vzdalena: spektrum nelze spocitat.\n", 1, false},
         {"squares of the magnitudes beyond a double", "huge.jud",

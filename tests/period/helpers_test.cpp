@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
@@ -64,6 +65,27 @@ TEST(NumberTexts, FormatFixedCutsTheThreeDecimalText)
     };
     for (const Case &c : cases)
         EXPECT_EQ(FormatFixed(c.x, c.decimals), c.text) << c.x << " " << c.decimals;
+}
+
+// The Julian-date file holds FormatFixed texts: a value that fits reads back
+// to itself to three decimals; one whose text would be cut does not fit.
+TEST(NumberTexts, ValuesThatFitReadBackToThreeDecimals)
+{
+    const struct {
+        double x;
+        bool fits;
+    } cases[] = {
+        {48123.4567, true}, {-0.0004, true},  {12.0005, true},  {9.99e248, true},   {-9.99e248, true},
+        {1e249, true},      {-1e249, true},   {1e251, false},   {-1e251, false},    {1e260, false},
+        {1e300, false},     {-1.7e308, false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(FitsFormatFixed(c.x), c.fits) << c.x;
+        const std::string text = FormatFixed(c.x, 3);
+        if (c.fits) {
+            EXPECT_NEAR(std::strtod(text.c_str(), nullptr), c.x, 0.0005) << text;
+        }
+    }
 }
 
 TEST(NumberTexts, FormatWholeKeepsTheDigitsBeforeThePoint)

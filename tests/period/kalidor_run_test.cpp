@@ -507,6 +507,11 @@ TEST(KalidorRun, RejectedRecords)
         {"-900812  12.00  12.1"}, // negative day and month
         {"900812  12.00  1e999"}, // magnitude beyond any number
         {"1e999  12.00  12.1"},   // date beyond any number
+        // Values whose text in the Julian-date file would pass 255
+        // characters and be cut to another number.
+        {"900812  12.00  1e300"},
+        {"900812  12.00  -1e251"},
+        {"1e260  12.00  12.1"},
     };
     std::vector<Case> cases;
     for (const auto &b : bad)
@@ -549,6 +554,7 @@ TEST(KalidorRun, DataAndRangesThatAreRefused)
 {
     const std::string tooMany = "Prilis mnoho odhadu: program pojme nejvyse 1000000 zaznamu.\n";
     const std::string empty = "Soubor neobsahuje zadny odhad.\n";
+    const std::string TooManyIntervals = "Pocet intervalu smi byt nejvyse 10000000.\n";
     const std::string fourRecords = "900101 0 12.3\n900102 0 12.5\n900103 0 11.7\n900104 0 11.5\n";
     RunCases({
         {"1000001 records", {"star.dat"}, {{"star.dat", Repeated("900101 0 12\n", 1000001)}}, StopAtTheSpectrum,
@@ -596,6 +602,14 @@ TEST(KalidorRun, DataAndRangesThatAreRefused)
          1},
         {"no intervals", {"star.dat"}, {{"star.dat", SineData}}, "1\n10\n0\n",
          Opening + Converting + Created("star") + SpectrumLine + "Pocet intervalu musi byt alespon 1.\n", 1},
+        // Too many intervals are refused before the Julian-date file is
+        // written, and in a recompute before the spectrum file is rewritten.
+        {"too many intervals", {"star.dat"}, {{"star.dat", SineData}}, "1\n10\n10000001\n",
+         Banner + MinimumPrompt + MaximumPrompt + IntervalsPrompt + TooManyIntervals, 1, false, {}, {"star.jud"}},
+        {"too many intervals in a recompute", {"star.dat"}, {{"star.dat", SineData}}, "1\n10\n4\n\na\n1\n10\n2147483647\n",
+         Opening + Converting + Created("star") + SpectrumLine + Recompute + MinimumPrompt + MaximumPrompt +
+             IntervalsPrompt + TooManyIntervals,
+         1, false, {}, {}, {{"star.ven", 5}}},
     });
 }
 

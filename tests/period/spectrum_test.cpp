@@ -239,3 +239,27 @@ TEST(ComputeSpectrum, DegenerateGridPointsWriteZeroNotNaN)
     EXPECT_EQ(result.periodOfMaximum, 1.5);
     EXPECT_GT(result.maximumPower, 0.0);
 }
+
+// Magnitudes of any tiny scale give the spectrum of ordinary ones: their
+// squares would vanish in doubles, so they are scaled before the sums.
+TEST(ComputeSpectrum, TinyMagnitudesGiveTheSpectrumOfOrdinaryOnes)
+{
+    TemporaryDirectory dir;
+    const std::string name = dir.path + "/tiny.ven";
+    std::vector<double> t, m;
+    for (int i = 0; i < 12; ++i) {
+        t.push_back(48000 + 0.61 * i + 0.05 * (i % 3));
+        m.push_back(3 + std::sin(2 * Pi * t.back() / 1.7) + 0.1 * (i % 4));
+    }
+    LoadObservations(t, m);
+    const SpectrumResult ordinary = ComputeSpectrum(1, 3, 40, name);
+    for (double scale : {1e-160, 1e-200, 1e-300, 1e-310}) {
+        std::vector<double> tiny = m;
+        for (double &v : tiny)
+            v *= scale;
+        LoadObservations(t, tiny);
+        const SpectrumResult result = ComputeSpectrum(1, 3, 40, name);
+        EXPECT_EQ(result.periodOfMaximum, ordinary.periodOfMaximum) << scale;
+        EXPECT_NEAR(result.maximumPower, ordinary.maximumPower, 1e-9) << scale;
+    }
+}

@@ -517,6 +517,27 @@ const SpectrumCase SpectrumCases[] = {
 INSTANTIATE_TEST_SUITE_P(Ranges, SpectrumPlot, ::testing::ValuesIn(SpectrumCases),
                          [](const ::testing::TestParamInfo<SpectrumCase> &info) { return info.param.name; });
 
+// A range of a trillion days: the step of 50 days would give 2e10 ticks, so
+// it grows tenfold until at most 10000 fit (5e8 days, 2000 ticks).  The
+// picture comes at once and holds exactly those ticks.
+TEST(SpectrumPlotRange, WideRangeTicksAtTheGrownStep)
+{
+    ScratchDirectory dir;
+    ASSERT_FALSE(dir.path.empty());
+    WriteFile(dir.path / "kpic.jud", SineObservations());
+    ASSERT_EQ(RunKalidor(dir.path, "kpic.jud", "1\n1e12\n1\nf1\nn\nn\n"), 1) << ReadFile(dir.path / "output.txt");
+    const std::vector<BandImage> pictures = ReadHardCopies(dir.path / "kpic.prn");
+    ASSERT_EQ(pictures.size(), 1u);
+    const BandImage &picture = pictures[0];
+    const int maxY = picture.height - 1;
+    const double xs = (picture.width - 1 - 60) / (1e12 - 1);
+    std::vector<int> columns;
+    for (double t = 5e8; t <= 1e12; t += 5e8)
+        columns.push_back(Truncated((static_cast<long double>(t) - 1) * static_cast<long double>(xs) + 35));
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    EXPECT_EQ(DotColumns(picture, maxY - 19), columns);
+}
+
 // ---------------------------------------------------------------------------
 // Phase diagram
 
