@@ -33,10 +33,15 @@ void OpenTableOrStop(TableFile &table, const std::string &name)
         RunErrorFromErrno(errno);
 }
 
+// The next line; a read failure stops with its run-time error, a line too
+// long for any row is refused with its number.
 bool NextLineOrStop(TableFile &table, std::string &line)
 {
-    if (ReadTableLine(table, line))
+    if (ReadTableLine(table, line)) {
+        if (table.overlong)
+            RefuseRow(table.line);
         return true;
+    }
     if (std::ferror(table.file))
         RunErrorFromErrno(errno);
     return false;

@@ -237,12 +237,22 @@ bool OpenTableFile(TableFile &table, const char *path)
 
 bool ReadTableLine(TableFile &table, std::string &line)
 {
-    const ssize_t length = getline(&table.buffer, &table.capacity, table.file);
-    if (length < 0)
+    line.clear();
+    table.overlong = false;
+    int c = 0;
+    bool any = false;
+    while ((c = getc_unlocked(table.file)) != EOF) {
+        any = true;
+        if (c == '\n')
+            break;
+        if (line.size() == MaxTableLineLength) {
+            table.overlong = true;
+            break;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+    if (!any)
         return false;
-    line.assign(table.buffer, static_cast<std::size_t>(length));
-    if (!line.empty() && line.back() == '\n')
-        line.pop_back();
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     if (++table.line == 1)
@@ -261,9 +271,6 @@ void CloseTableFile(TableFile &table)
     if (table.file != nullptr)
         std::fclose(table.file);
     table.file = nullptr;
-    std::free(table.buffer);
-    table.buffer = nullptr;
-    table.capacity = 0;
 }
 
 std::string FirstLineOf(const char *path)

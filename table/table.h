@@ -73,18 +73,22 @@ void CountBand(std::vector<BandCount> &counts, const std::string &band);
 // The band with the most estimates (the first of equals); empty list: "".
 std::string MostEstimatedBand(const std::vector<BandCount> &counts);
 
-// A table file read line by line, any line length.
+// The longest line a table may have; a longer one is no row of a table
+// (and a file without line ends, such as a device, is never read whole).
+const std::size_t MaxTableLineLength = 65536;
+
+// A table file read line by line, lines of up to MaxTableLineLength bytes.
 struct TableFile {
     std::FILE *file = nullptr;
-    long line = 0;     // the number of the line read last, from 1
-    char *buffer = nullptr;
-    std::size_t capacity = 0;
+    long line = 0;          // the number of the line read last, from 1
+    bool overlong = false;  // the line read last was cut at MaxTableLineLength
 };
 // Opens a file; on failure false with errno set.
 bool OpenTableFile(TableFile &table, const char *path);
 // The next line without its line end (and without a byte-order mark on the
 // first line); false at the end of the file or on a failed read (errno set,
-// ferror true).
+// ferror true).  A line longer than MaxTableLineLength gives its first
+// MaxTableLineLength bytes with 'overlong' set, and the rest is not read.
 bool ReadTableLine(TableFile &table, std::string &line);
 // Back to the first line.
 bool RewindTableFile(TableFile &table);

@@ -2,6 +2,8 @@
 // how lines split into fields, where the columns are, what a row is.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "table.h"
 
 namespace {
@@ -115,3 +117,32 @@ TEST(Table, BandsVisualSpelledTwoWays)
 }
 
 } // namespace
+
+// A line is read up to its limit and never further, so a file without line
+// ends (a device such as /dev/zero) cannot make the reader hang.
+TEST(Table, LinesStopAtTheirLimit)
+{
+    char path[] = "/tmp/table_test_XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const std::string longLine(MaxTableLineLength + 10, '7');
+    const std::string text = "1,2\n" + longLine + "\n3,4";
+    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    TableFile table;
+    ASSERT_TRUE(OpenTableFile(table, path));
+    std::string line;
+    ASSERT_TRUE(ReadTableLine(table, line));
+    EXPECT_EQ(line, "1,2");
+    EXPECT_FALSE(table.overlong);
+    ASSERT_TRUE(ReadTableLine(table, line));
+    EXPECT_TRUE(table.overlong);
+    EXPECT_EQ(line.size(), MaxTableLineLength);
+    CloseTableFile(table);
+    unlink(path);
+
+    ASSERT_TRUE(OpenTableFile(table, "/dev/zero"));
+    ASSERT_TRUE(ReadTableLine(table, line));
+    EXPECT_TRUE(table.overlong);
+    CloseTableFile(table);
+}
