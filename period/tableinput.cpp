@@ -63,9 +63,10 @@ TableLayout LayoutOrRefuse(TableFile &table, std::string &firstLine)
 
 // The band with the most estimates; a first pass that also stops at a row
 // that cannot be read.
-std::string BandWithMostEstimates(TableFile &table, const TableLayout &layout)
+// Hands every data row of the table to visit(row); a row that cannot be
+// read is refused with its line number.
+template <typename Visit> void ForEachRow(TableFile &table, const TableLayout &layout, Visit visit)
 {
-    std::vector<BandCount> counts;
     std::vector<std::string> fields;
     std::string line;
     if (layout.header)
@@ -74,9 +75,17 @@ std::string BandWithMostEstimates(TableFile &table, const TableLayout &layout)
         const TableRow row = ReadTableRow(line, layout, fields);
         if (row.kind == TableUnreadable)
             RefuseRow(table.line);
+        visit(row);
+    }
+}
+
+std::string BandWithMostEstimates(TableFile &table, const TableLayout &layout)
+{
+    std::vector<BandCount> counts;
+    ForEachRow(table, layout, [&](const TableRow &row) {
         if (row.kind == TableEstimate)
             CountBand(counts, row.band);
-    }
+    });
     if (!RewindTableFile(table))
         RunErrorFromErrno(errno);
     return MostEstimatedBand(counts);
@@ -94,14 +103,7 @@ std::string TimeScaleOfColumn(const std::string &name)
 // Takes the estimates of the chosen band into the observation list.
 void TakeEstimates(TableFile &table, const TableLayout &layout, const std::string &band)
 {
-    std::vector<std::string> fields;
-    std::string line;
-    if (layout.header)
-        NextLineOrStop(table, line);
-    while (NextLineOrStop(table, line)) {
-        const TableRow row = ReadTableRow(line, layout, fields);
-        if (row.kind == TableUnreadable)
-            RefuseRow(table.line);
+    ForEachRow(table, layout, [&](const TableRow &row) {
         if (row.kind == TableIncomplete) {
             ++Input.skippedEmpty;
         } else if (!SameBand(row.band, band)) {
@@ -117,7 +119,7 @@ void TakeEstimates(TableFile &table, const TableLayout &layout, const std::strin
             Magnitudes[n] = row.magnitude;
             MagnitudeSum += row.magnitude;
         }
-    }
+    });
 }
 
 // "Tabulka: pouzito 4254 odhadu v pasmu V, vynechano 14 mezi (<, >), ..."
