@@ -6,6 +6,7 @@
 #include "fastspectrumterms.h"
 #include "numformat.h"
 #include "fileio.h"
+#include "outputfile.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ SpectrumResult SpectrumPass(double pmin, double pmax, long intervals, const std:
                             bool reference)
 {
     SpectrumWriter &out = spectrumWriter;
-    out.fd = CreateFileOrStop(spectrumName);
+    out.fd = CreateOutputFile(spectrumName); // replaces the earlier file when complete
     out.used = 0;
     const double *t = JulianDates + 1;
     const double *y = Magnitudes + 1;
@@ -137,7 +138,7 @@ SpectrumResult SpectrumPass(double pmin, double pmax, long intervals, const std:
         AppendSpectrumLine(out, period, power);
     }
     FlushSpectrum(out);
-    CloseOrStop(out.fd);
+    FinishOutputFile(out.fd);
     return result;
 }
 

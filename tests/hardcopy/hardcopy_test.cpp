@@ -195,23 +195,44 @@ TEST_F(HardCopyTest, MissingDirectoryStopsWithPathError)
     EXPECT_EXIT(Answer("f1", 1), ::testing::ExitedWithCode(RunErrorFileNotFound), "");
 }
 
-TEST(PrinterSpool, ClosedChannelEndsQuietlyButRefusesToPrint)
+TEST(PrinterSpool, PlantedSpoolNameIsLeftAloneAndAnotherNameTaken)
 {
-    const std::string path = "/tmp/" + std::to_string(getpid()) + ".lst";
-    // Someone else's file under the spool name: it is neither reused nor
-    // written through, and the channel stays closed.
-    {
-        std::ofstream other(path);
-        other << "not ours";
+    const std::string planted = "/tmp/" + std::to_string(getpid()) + ".lst";
+    // Someone else's file, then a link, under the spool name: neither is
+    // reused or written through; the spool takes another free name in /tmp
+    // and printing goes on.
+    for (bool link : {false, true}) {
+        unlink(planted.c_str());
+        const std::string target = planted + ".target";
+        if (link) {
+            ASSERT_EQ(symlink(target.c_str(), planted.c_str()), 0);
+        } else {
+            std::ofstream other(planted);
+            other << "not ours";
+        }
+        OpenPrinterSpool();
+        const std::string spool = PrinterSpoolPath();
+        EXPECT_NE(spool, planted);
+        EXPECT_EQ(spool.rfind("/tmp/", 0), 0u) << spool;
+        EXPECT_EQ(FileLength(spool), 0);
+        // In a child, which ends without handing anything to a spooler.
+        EXPECT_EXIT(
+            {
+                PrinterWriteByte(0x82);
+                _exit(FileLength(spool) == 1 ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
+        ClosePrinterSpool(); // nothing written here: the spool goes
+        EXPECT_EQ(FileLength(spool), -1);
+        EXPECT_EQ(FileLength(target), -1);
+        if (!link) {
+            std::ifstream back(planted);
+            std::string content;
+            std::getline(back, content);
+            EXPECT_EQ(content, "not ours");
+        }
+        unlink(planted.c_str());
     }
-    OpenPrinterSpool();
-    EXPECT_EXIT(EndProgram(0), ::testing::ExitedWithCode(0), "");
-    EXPECT_EXIT(PrinterWriteByte(0x82), ::testing::ExitedWithCode(RunErrorFileNotOpen), "");
-    std::ifstream back(path);
-    std::string content;
-    std::getline(back, content);
-    EXPECT_EQ(content, "not ours");
-    unlink(path.c_str());
 }
 
 TEST(PrinterSpool, NothingWrittenDeletesTheSpoolFile)
