@@ -16,6 +16,9 @@ const int MaxRemovals = 8;
 char removalPaths[MaxRemovals][PATH_MAX];
 volatile sig_atomic_t removalUsed[MaxRemovals];
 
+// The ending signals that the handler catches (not those ignored from the
+// start): only these end the program.
+sigset_t caughtSignals;
 int blockDepth = 0;
 sigset_t maskBeforeBlock;
 int deferDepth = 0;
@@ -68,7 +71,8 @@ void CatchEndingSignals()
         action.sa_handler = EndBySignal;
         // Every ending signal waits while the handler of another one runs.
         action.sa_mask = EndingSignalSet();
-        sigaction(s, &action, nullptr);
+        if (sigaction(s, &action, nullptr) == 0)
+            sigaddset(&caughtSignals, s);
     }
 }
 
@@ -139,8 +143,9 @@ bool EndingSignalHeld()
     sigset_t pending;
     if (sigpending(&pending) != 0)
         return false;
+    // An ignored signal may wait while blocked too; it ends nothing.
     for (int s : EndingSignals)
-        if (sigismember(&pending, s))
+        if (sigismember(&pending, s) && sigismember(&caughtSignals, s))
             return true;
     return false;
 }
