@@ -114,7 +114,6 @@ std::string HardCopyPath(const std::string &name)
 
 } // namespace
 
-
 void SetHardCopyStem(const std::string &stem) { hardCopyStem = stem; }
 
 void SetHardCopyInput(const std::string &inputName) { hardCopyInput = inputName; }

@@ -19,8 +19,6 @@ namespace {
 const std::string SineJulianDates = "47892.500   12.300\n47893.500   12.500\n47894.500   11.700\n"
                                     "47895.500   11.500\n47897.500   12.500\n47898.500   11.700\n"
                                     "47923.500   11.500\n";
-// One fold, then no: status 0 when nothing goes wrong.
-const std::string FoldOnce = "1\n10\n9\n\nn\na\n4\n47892.5\n\nn\n";
 
 std::string MakeDirectory()
 {
@@ -141,57 +139,51 @@ TEST(KalidorFiles, EndingSignalsRemoveTheSpoolAndUnfinishedFilesAndEndByTheSigna
     }
 }
 
-TEST(KalidorFiles, OutputThatCannotBeWrittenIsNoSuccess)
+// Standard output that cannot be written, and a spectrum file beyond the
+// file size limit: an error status, never success, and the earlier
+// spectrum file untouched.
+TEST(KalidorFiles, WritesThatFailEndTheRunWithAnErrorAndLeaveTheEarlierFiles)
 {
     const struct {
         const char *name;
         int exitStatus;
-    } cases[] = {{"closed", 6}, {"/dev/full", 101}, {"broken pipe", 101}};
+        rlim_t fileSizeLimit;
+    } cases[] = {{"closed", 6, RLIM_INFINITY},
+                 {"/dev/full", 101, RLIM_INFINITY},
+                 {"broken pipe", 101, RLIM_INFINITY},
+                 {"spectrum file beyond the file size limit", 101, 8192}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const std::string dir = MakeDirectory();
         WriteFileContent(dir + "/star.jud", SineJulianDates);
-        WriteFileContent(dir + "/stdin", FoldOnce);
+        WriteFileContent(dir + "/star.ven", "an earlier spectrum\n");
+        WriteFileContent(dir + "/stdin", "1\n10\n1000\n");
         const int in = open((dir + "/stdin").c_str(), O_RDONLY);
-        int out = -1, reader = -1;
+        int out = -1, ends[2];
         if (c.name == std::string("/dev/full")) {
             out = open("/dev/full", O_WRONLY);
         } else if (c.name == std::string("broken pipe")) {
-            int ends[2];
             ASSERT_EQ(pipe(ends), 0);
-            reader = ends[0];
+            close(ends[0]); // nobody reads
             out = ends[1];
-            close(reader); // nobody reads
+        } else if (c.fileSizeLimit != RLIM_INFINITY) {
+            out = open((dir + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         }
-        const pid_t pid = StartKalidor(dir, "star.jud", in, out);
+        const pid_t pid = StartKalidor(dir, "star.jud", in, out, c.fileSizeLimit);
         close(in);
         if (out >= 0)
             close(out);
         const int status = WaitStatus(pid);
-        EXPECT_TRUE(WIFEXITED(status)) << status;
-        EXPECT_EQ(WEXITSTATUS(status), c.exitStatus);
-        EXPECT_NE(FileContent(dir + "/stderr").find("write error on standard output"), std::string::npos);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exitStatus) << status;
+        if (c.fileSizeLimit == RLIM_INFINITY) {
+            EXPECT_NE(FileContent(dir + "/stderr").find("write error on standard output"), std::string::npos);
+        }
+        EXPECT_EQ(FileContent(dir + "/star.ven"), "an earlier spectrum\n");
+        EXPECT_EQ(Entries(dir).size(), c.fileSizeLimit == RLIM_INFINITY ? 4u : 5u); // nothing unfinished
         EXPECT_FALSE(FileExists(SpoolOf(pid)));
         unlink(SpoolOf(pid).c_str());
         std::filesystem::remove_all(dir);
     }
-}
-
-TEST(KalidorFiles, SpectrumBeyondTheFileSizeLimitLeavesTheEarlierOne)
-{
-    const std::string dir = MakeDirectory();
-    WriteFileContent(dir + "/star.jud", SineJulianDates);
-    WriteFileContent(dir + "/star.ven", "an earlier spectrum\n");
-    WriteFileContent(dir + "/stdin", "1\n10\n1000\n");
-    const int in = open((dir + "/stdin").c_str(), O_RDONLY);
-    const int out = open((dir + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int status = WaitStatus(StartKalidor(dir, "star.jud", in, out, 8192));
-    close(in);
-    close(out);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 101) << status;
-    EXPECT_EQ(FileContent(dir + "/star.ven"), "an earlier spectrum\n");
-    EXPECT_EQ(Entries(dir), (std::set<std::string>{"star.jud", "star.ven", "stdin", "stdout", "stderr"}));
-    std::filesystem::remove_all(dir);
 }
 
 TEST(KalidorFiles, HardCopyOntoTheInputFileIsRefusedAndTheRunGoesOn)
