@@ -16,6 +16,8 @@
 #include "kalidor.h"
 #include "numformat.h"
 #include "options.h"
+#include "output.h"
+#include "outputfile.h"
 #include "report.h"
 #include "reportwriter.h"
 #include "runerror.h"
@@ -149,10 +151,29 @@ void FindPeaks(PeriodReport &r, const PeriodGrid &grid)
     }
 }
 
+// The report in the asked form, as one text, so that it goes to standard
+// output through the writer that stops on a failed write.
+std::string ReportText(const PeriodReport &report)
+{
+    char *buffer = nullptr;
+    std::size_t length = 0;
+    std::FILE *memory = open_memstream(&buffer, &length);
+    if (memory == nullptr)
+        RunError(RunErrorOutOfMemory);
+    if (Options.report == JsonReport)
+        WriteJsonReport(report, memory);
+    else
+        WriteTextReport(report, memory);
+    std::fclose(memory);
+    std::string text(buffer, length);
+    std::free(buffer);
+    return text;
+}
+
 void WriteWindowFile(const std::string &name, const PeriodGrid &grid)
 {
     RefuseOverwritingInput(name);
-    const int fd = CreateFileOrStop(name);
+    const int fd = CreateOutputFile(name);
     std::vector<char> buffer;
     buffer.reserve(49 * 1024);
     for (long k = 0; k <= grid.intervals; ++k) {
@@ -170,7 +191,7 @@ void WriteWindowFile(const std::string &name, const PeriodGrid &grid)
         }
     }
     WriteOrStop(fd, buffer.data(), buffer.size());
-    CloseOrStop(fd);
+    FinishOutputFile(fd);
 }
 
 // The magnitudes minus the joint fit of all components.
@@ -356,9 +377,6 @@ void RunBatch(int argc, char **argv)
         Fold(report, mean);
     WriteFiguresOfReport(report);
 
-    if (Options.report == JsonReport)
-        WriteJsonReport(report, stdout);
-    else
-        WriteTextReport(report, stdout);
+    WriteText(ReportText(report));
     EndProgram(0);
 }

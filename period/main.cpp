@@ -5,10 +5,17 @@
 #include "hardcopy.h"
 #include "kalidor.h"
 #include "options.h"
+#include "output.h"
 #include "screen.h"
+#include "signalend.h"
 
 int main(int argc, char **argv)
 {
+    // Before anything is opened: descriptors 0 to 2 taken, so that no file
+    // lands on them; an ending signal removes what must not stay.
+    PrepareStandardStreams();
+    CatchEndingSignals();
+
     // The options come first; the dialogue sees the program name and the
     // parameters after them, exactly as without options.
     const int first = ParseOptions(argc, argv);
@@ -28,7 +35,9 @@ int main(int argc, char **argv)
     // Then the graphics layer and the printer channel.
     InitGraphicsLayer();
     OpenPrinterSpool();
-    if (argc >= 2)
+    if (argc >= 2) {
         SetHardCopyStem(FileStem(argv[1]));
+        SetHardCopyInput(argv[1]);
+    }
     return RunDialogue(argc, argv);
 }

@@ -9,6 +9,7 @@
 #include "numformat.h"
 #include "output.h"
 #include "fileio.h"
+#include "outputfile.h"
 #include "runerror.h"
 
 namespace {
@@ -16,18 +17,6 @@ namespace {
 // 30.6 held slightly above its decimal value, so that 30.6 x 5, 10 and 15
 // give exactly 153, 306 and 459 before the fraction is dropped.
 const long double ThirtyPointSix = 30.6L + 1e-12L;
-
-// The name of a Julian-date file that is being written; removed at the end
-// of the program when a stop (an unreadable number, a failed write) comes
-// before it is complete, so that a cut-off file never passes for the data.
-std::string unfinishedJulianDates;
-
-void RemoveUnfinishedJulianDates()
-{
-    if (!unfinishedJulianDates.empty())
-        unlink(unfinishedJulianDates.c_str());
-    unfinishedJulianDates.clear();
-}
 
 
 void OpenInputOrStop(TextInput &in, const std::string &name)
@@ -46,7 +35,7 @@ void RefuseTooManyRecords()
 void RefuseEmptyFile() { Refuse("Soubor neobsahuje zadny odhad.", "the file holds no estimate"); }
 
 // The rejection of record 'record': the message and status 1 (the exit hook
-// removes the partial Julian-date file).
+// removes the unfinished Julian-date file; an earlier one stays).
 [[noreturn]] void RejectRecord(int record)
 {
     Refuse("Spatny format dat na radku " + IntegerText(record, 0), "bad data format on line " + IntegerText(record, 0));
@@ -104,9 +93,9 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
     TextInput in;
     OpenInputOrStop(in, inputName);
     RefuseOverwritingInput(julianDateName);
-    const int julianDates = CreateFileOrStop(julianDateName);
-    unfinishedJulianDates = julianDateName;
-    AddExitHook(RemoveUnfinishedJulianDates);
+    // Written beside the earlier file and put in its place only when
+    // complete, so that a refused or stopped run leaves the earlier one.
+    const int julianDates = CreateOutputFile(julianDateName);
     ObservationCount = 0;
     MagnitudeSum = 0;
     long double previousOrder = 0;
@@ -151,10 +140,9 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
         WriteOrStop(julianDates, line.data(), line.size());
     }
     CloseTextInput(in);
-    CloseOrStop(julianDates);
     if (ObservationCount == 0)
         RefuseEmptyFile(); // the exit hook removes the empty file
-    unfinishedJulianDates.clear();
+    FinishOutputFile(julianDates);
     Tell("Soubor " + Stem + ".jud vytvoren");
 }
 

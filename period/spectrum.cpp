@@ -8,6 +8,7 @@
 #include "fastspectrumterms.h"
 #include "numformat.h"
 #include "fileio.h"
+#include "outputfile.h"
 
 namespace {
 
@@ -156,7 +157,7 @@ SpectrumResult SpectrumPass(const double *t, const double *y, int n, double sumO
                             long intervals, const std::string &spectrumName, bool reference)
 {
     SpectrumWriter &out = spectrumWriter;
-    out.fd = CreateFileOrStop(spectrumName);
+    out.fd = CreateOutputFile(spectrumName); // replaces the earlier file when complete
     out.used = 0;
     const double step = static_cast<double>((static_cast<long double>(pmax) - pmin) / intervals);
     const long points = std::max(intervals + 1, 0L);
@@ -186,7 +187,7 @@ SpectrumResult SpectrumPass(const double *t, const double *y, int n, double sumO
     }
     EndSpectrumProgress();
     FlushSpectrum(out);
-    CloseOrStop(out.fd);
+    FinishOutputFile(out.fd);
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include "kalidor.h"
 #include "numformat.h"
 #include "options.h"
+#include "outputfile.h"
 #include "output.h"
 #include "fileio.h"
 #include "runerror.h"
@@ -141,7 +142,7 @@ bool IsTableFile(const std::string &inputName) { return IsTableFirstLine(FirstLi
 void WriteJulianDateFile(const std::string &julianDateName)
 {
     RefuseOverwritingInput(julianDateName);
-    const int file = CreateFileOrStop(julianDateName);
+    const int file = CreateOutputFile(julianDateName);
     std::string buffer;
     for (int i = 1; i <= ObservationCount; ++i) {
         buffer += FormatFixed(JulianDates[i], 4) + "   " + FormatFixed(Magnitudes[i], 3) + "\n";
@@ -151,7 +152,7 @@ void WriteJulianDateFile(const std::string &julianDateName)
         }
     }
     WriteOrStop(file, buffer.data(), buffer.size());
-    CloseOrStop(file);
+    FinishOutputFile(file);
 }
 
 void ReadTableFile(const std::string &inputName, const std::string &julianDateName)

@@ -10,6 +10,7 @@
 
 #include "display.h"
 #include "output.h"
+#include "signalend.h"
 #include "textinput.h"
 
 namespace {
@@ -24,8 +25,19 @@ const int WaitSlice = 10;
 // which is of no concern.
 void SetTone(unsigned long divisor)
 {
-    if (isatty(1))
-        (void)ioctl(1, ToneRequest, divisor);
+    static bool sounding = false;
+    if (!isatty(1))
+        return;
+    // A sounding beeper holds an ending signal back until it is silent.
+    if (divisor != 0 && !sounding) {
+        DeferEndingSignals();
+        sounding = true;
+    }
+    (void)ioctl(1, ToneRequest, divisor);
+    if (divisor == 0 && sounding) {
+        sounding = false;
+        ResumeEndingSignals();
+    }
 }
 
 long long MonotonicMilliseconds()
@@ -108,11 +120,21 @@ void Sound(int hertz)
 
 void NoSound() { SetTone(0); }
 
+void EndOnHeldSignal()
+{
+    if (!EndingSignalHeld())
+        return;
+    NoSound();
+    CloseDisplay();
+    LetHeldSignalsThrough();
+}
+
 void Delay(int milliseconds)
 {
     InitGraphicsLayer();
     const long long end = MonotonicMilliseconds() + (milliseconds > 0 ? milliseconds : 0);
     for (;;) {
+        EndOnHeldSignal();
         ServiceDisplay();
         const long long left = end - MonotonicMilliseconds();
         if (left <= 0)

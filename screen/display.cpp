@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "framebuffer.h"
+#include "signalend.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ struct {
     bool changed = false;
     Uint32 lastPresent = 0;
     std::string pendingText; // typed characters not yet taken
+    bool signalsDeferred = false; // an ending signal waits for the text screen
 } display;
 
 bool EnvironmentSet(const char *name)
@@ -147,6 +149,7 @@ void PresentFrameBuffer()
 // key releases, ...), leaving key presses and typed text queued.
 void HandleWindowEvents()
 {
+    EndOnHeldSignal();
     SDL_PumpEvents();
     SDL_Event event;
     while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT) == 1) {
@@ -208,8 +211,14 @@ bool OpenDisplay(int kind)
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_VIDEODRIVER, kind == DisplayConsole ? "kmsdrm" : DesktopDrivers().c_str());
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    // While the display is open an ending signal waits until the text
+    // screen is given back (closing SDL is no work for a signal handler).
+    DeferEndingSignals();
+    display.signalsDeferred = true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        CloseDisplay();
         return false;
+    }
     display.videoStarted = true;
     if (!CreateWindowAndRenderer(kind)) {
         CloseDisplay();
@@ -238,6 +247,10 @@ void CloseDisplay()
         // keyboard mode) and drops queued events.
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         display.videoStarted = false;
+    }
+    if (display.signalsDeferred) {
+        display.signalsDeferred = false;
+        ResumeEndingSignals(); // a signal held meanwhile ends the program here
     }
 }
 

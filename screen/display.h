@@ -39,3 +39,8 @@ bool DisplayKeyWaiting();
 // are taken and passed over; Ctrl+C interrupts the program as it would at
 // the terminal.
 int NextDisplayKey();
+
+// When an ending signal is being held back (it is while the display is
+// open or the beeper sounds): silences the beeper, closes the display and
+// lets the signal end the program.  Called wherever the layer waits.
+void EndOnHeldSignal();

@@ -1,4 +1,7 @@
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <sys/resource.h>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -195,23 +198,103 @@ TEST_F(HardCopyTest, MissingDirectoryStopsWithPathError)
     EXPECT_EXIT(Answer("f1", 1), ::testing::ExitedWithCode(RunErrorFileNotFound), "");
 }
 
-TEST(PrinterSpool, ClosedChannelEndsQuietlyButRefusesToPrint)
+TEST_F(HardCopyTest, SymbolicLinksAreRefusedNeverWrittenThrough)
 {
-    const std::string path = "/tmp/" + std::to_string(getpid()) + ".lst";
-    // Someone else's file under the spool name: it is neither reused nor
-    // written through, and the channel stays closed.
-    {
-        std::ofstream other(path);
-        other << "not ours";
+    // A link in TEMP (which is searched) to a file, and a dangling one.
+    const std::string temp = directory + "/temp";
+    ASSERT_EQ(mkdir(temp.c_str(), 0755), 0);
+    setenv("TEMP", temp.c_str(), 1);
+    std::ofstream(directory + "/victim") << "keep me";
+    for (const char *target : {"victim", "absent"}) {
+        unlink((temp + "/star.prn").c_str());
+        ASSERT_EQ(symlink((directory + "/" + target).c_str(), (temp + "/star.prn").c_str()), 0);
+        testing::internal::CaptureStdout();
+        Answer("f1", 1);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "Soubor " + temp + "/star.prn je symbolicky odkaz, nelze do nej zapsat.\n");
+        EXPECT_EQ(FileLength(directory + "/victim"), 7);
+        EXPECT_EQ(FileLength(directory + "/absent"), -1);
+        EXPECT_EQ(FileLength("star.prn"), -1);
     }
-    OpenPrinterSpool();
-    EXPECT_EXIT(EndProgram(0), ::testing::ExitedWithCode(0), "");
-    EXPECT_EXIT(PrinterWriteByte(0x82), ::testing::ExitedWithCode(RunErrorFileNotOpen), "");
-    std::ifstream back(path);
-    std::string content;
-    std::getline(back, content);
-    EXPECT_EQ(content, "not ours");
-    unlink(path.c_str());
+}
+
+TEST_F(HardCopyTest, FileCutShortGetsItsNextDumpAtASlotBoundary)
+{
+    Answer("f1", 1);
+    std::ofstream("star.prn", std::ios::app) << std::string(100, '\x80'); // a dump cut short
+    Answer("f1", 3); // rewritten in place; the file is never shortened
+    EXPECT_EQ(FileLength("star.prn"), Dump + 100);
+    Answer("f5", 5); // over the cut dump, at the slot boundary
+    const std::vector<unsigned char> bytes = FileBytes("star.prn");
+    ASSERT_EQ(static_cast<long>(bytes.size()), 2 * Dump);
+    EXPECT_EQ(TopLeftByte(bytes, 0, 3), 0x01);
+    EXPECT_EQ(bytes[Dump], 0x80);
+    EXPECT_EQ(TopLeftByte(bytes, Dump, 5), 0x01);
+}
+
+// A dump that cannot be completed (here: beyond the file size limit) stops
+// the program; the earlier file stays as it was, a new one is removed.
+TEST_F(HardCopyTest, FailedDumpLeavesNoTrace)
+{
+    const auto answerUnderLimit = [this](const std::string &answer, rlim_t limit) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit l = {limit, limit};
+        setrlimit(RLIMIT_FSIZE, &l);
+        const std::string text = answer + "\n";
+        ssize_t written = write(input.writer, text.data(), text.size());
+        (void)written;
+        HardCopyPrompt();
+    };
+    EXPECT_EXIT(answerUnderLimit("f1", Dump / 2), ::testing::ExitedWithCode(RunErrorReadWriteFault), "");
+    EXPECT_EQ(FileLength("star.prn"), -1);
+    Answer("f1", 1);
+    const std::vector<unsigned char> before = FileBytes("star.prn");
+    EXPECT_EXIT(answerUnderLimit("f2", Dump + Dump / 2), ::testing::ExitedWithCode(RunErrorReadWriteFault), "");
+    EXPECT_EQ(FileBytes("star.prn"), before);
+    std::vector<std::string> entries;
+    for (const auto &e : std::filesystem::directory_iterator(directory))
+        entries.push_back(e.path().filename().string());
+    EXPECT_EQ(entries, std::vector<std::string>{"star.prn"});
+}
+
+TEST(PrinterSpool, PlantedSpoolNameIsLeftAloneAndAnotherNameTaken)
+{
+    const std::string planted = "/tmp/" + std::to_string(getpid()) + ".lst";
+    // Someone else's file, then a link, under the spool name: neither is
+    // reused or written through; the spool takes another free name in /tmp
+    // and printing goes on.
+    for (bool link : {false, true}) {
+        unlink(planted.c_str());
+        const std::string target = planted + ".target";
+        if (link) {
+            ASSERT_EQ(symlink(target.c_str(), planted.c_str()), 0);
+        } else {
+            std::ofstream other(planted);
+            other << "not ours";
+        }
+        OpenPrinterSpool();
+        const std::string spool = PrinterSpoolPath();
+        EXPECT_NE(spool, planted);
+        EXPECT_EQ(spool.rfind("/tmp/", 0), 0u) << spool;
+        EXPECT_EQ(FileLength(spool), 0);
+        // In a child, which ends without handing anything to a spooler.
+        EXPECT_EXIT(
+            {
+                PrinterWriteByte(0x82);
+                _exit(FileLength(spool) == 1 ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
+        ClosePrinterSpool(); // nothing written here: the spool goes
+        EXPECT_EQ(FileLength(spool), -1);
+        EXPECT_EQ(FileLength(target), -1);
+        if (!link) {
+            std::ifstream back(planted);
+            std::string content;
+            std::getline(back, content);
+            EXPECT_EQ(content, "not ours");
+        }
+        unlink(planted.c_str());
+    }
 }
 
 TEST(PrinterSpool, NothingWrittenDeletesTheSpoolFile)

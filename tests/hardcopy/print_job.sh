@@ -68,7 +68,7 @@ run_kalidor() {
                 a | n) answered=$((answered + 1)) ;;
             esac
         done
-    } | KALIDOR_DISPLAY=offscreen "$kalidor" star.jud > out.txt &
+    } | KALIDOR_DISPLAY=offscreen "$kalidor" star.jud > out.txt 2> err.txt &
     pid=$!
     wait $pid
     status=$?
@@ -100,12 +100,24 @@ cmp -s printed-2.png filed-2.png || fail "printed phase diagram differs from the
 [ -z "$(ls "$work/record")" ] || fail "file copies only: lpr was started"
 [ ! -e "/tmp/$pid.lst" ] || fail "file copies only: spool file left"
 
+[ ! -s err.txt ] || fail "two copies: standard error: $(cat err.txt)"
+cp out.txt printed-out.txt
+
+# The spool file stays where it is said to stay: one line on standard
+# error names it; standard output is that of a run without trouble.
+kept_job_is_named() { # case, what the line says happened
+    [ "$(wc -l < err.txt)" -eq 1 ] && grep -q "$2.*the print job stays in /tmp/$pid.lst\$" err.txt ||
+        fail "$1: standard error: $(cat err.txt)"
+    cmp -s out.txt printed-out.txt || fail "$1: standard output differs"
+}
+
 # The spooler fails: the spool file stays for the user.
 mapfile -t answers < <(answers_with p "")
 PRINT_JOB_STATUS=3 run_kalidor "${answers[@]}"
 [ -f "$work/record/job" ] || fail "failing lpr: not started"
 [ -f "/tmp/$pid.lst" ] || fail "failing lpr: spool file removed"
 cmp -s "$work/record/job" "/tmp/$pid.lst" || fail "failing lpr: spool file differs from the job"
+kept_job_is_named "failing lpr" "ended with status 3"
 rm -f "/tmp/$pid.lst"
 
 # A run-time error after a printer copy still hands the job over.
@@ -123,6 +135,7 @@ mapfile -t answers < <(answers_with p "")
 run_kalidor "${answers[@]}"
 [ "$status" -eq 0 ] || fail "no lpr: status $status"
 [ -f "/tmp/$pid.lst" ] || fail "no lpr: spool file removed"
+kept_job_is_named "no lpr" "cannot run /usr/bin/lpr"
 rm -f "/tmp/$pid.lst"
 
 if [ "$failures" -ne 0 ]; then

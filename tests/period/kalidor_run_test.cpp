@@ -523,8 +523,7 @@ TEST(KalidorRun, RejectedRecords)
                              "Spatny format dat na radku 3\n",
                          1,
                          false,
-                         {},
-                         {"star.jud"}});
+                         {{"star.jud", "an older file\n"}}}); // the earlier file stays as it was
     cases.push_back({"first record", {"star.dat"}, {{"star.dat", "900812  23.60  12.1\n" + after}},
                      StopAtTheSpectrum, Opening + Converting + "Spatny format dat na radku 1\n", 1, false, {},
                      {"star.jud"}});
