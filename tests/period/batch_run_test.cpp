@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -165,6 +166,26 @@ TEST(BatchRun, RefusalsAndWarningsOnStandardError)
             EXPECT_EQ(r.jud, "");
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// A report that cannot be written is a failure, never success, and the
+// files of the run are complete all the same.
+TEST(BatchRun, ReportOnAFullDiskEndsWithTheWriteError)
+{
+    const std::string dir = MakeDirectory();
+    WriteFileContent(dir + "/star.jud", MadeUpStar(200, 300, {{3.3, 0.5}}, 0.1, 5));
+    WriteFileContent(dir + "/stdin", "");
+    const int status = WaitProgram(StartProgram(KALIDOR, {"--periods", "1:10", "--intervals", "500", "star.jud"}, dir,
+                                                dir + "/stdin", "/dev/full", dir + "/stderr"));
+    EXPECT_EQ(status, 101);
+    EXPECT_NE(FileContent(dir + "/stderr").find("write error on standard output"), std::string::npos);
+    const std::string spectrum = FileContent(dir + "/star.ven");
+    EXPECT_EQ(std::count(spectrum.begin(), spectrum.end(), '\n'), 501);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
