@@ -16,6 +16,7 @@
 
 namespace {
 
+const int BenchObservations = 1000;
 const long BenchIntervals = 32766;
 const double BenchMinimumPeriod = 0.5;
 const double BenchMaximumPeriod = 40;
@@ -30,14 +31,14 @@ void MakeObservations()
     std::normal_distribution<double> noise(0, 0.15);
     double t = 47003.5684;
     MagnitudeSum = 0;
-    for (int i = 1; i <= MaxObservations; ++i) {
+    for (int i = 1; i <= BenchObservations; ++i) {
         JulianDates[i] = t;
         Magnitudes[i] = 11.7 + 0.4 * std::sin(2 * M_PI * t / 7.3) + noise(random);
         MagnitudeSum += Magnitudes[i];
         t += gap(random) + 0.01;
     }
-    ObservationCount = MaxObservations;
-    CentreMagnitudes(MagnitudeSum / MaxObservations);
+    ObservationCount = BenchObservations;
+    CentreMagnitudes(MagnitudeSum / BenchObservations);
 }
 
 void SpectrumPassOfTheDialogue(benchmark::State &state)
