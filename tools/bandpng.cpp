@@ -210,6 +210,17 @@ std::string ImageFileName(const std::string &prefix, size_t number)
     return prefix + "-" + std::to_string(number) + ".png";
 }
 
+// The pictures of a refused hard-copy file that lie wholly before its
+// fault: the scan has checked every dump it passed, and the last start it
+// noted is the dump it stopped in.  None for a print job, whose copies are
+// not slots of a fixed size.
+size_t CompletePicturesBefore(const BandLayout &layout, const Options &options)
+{
+    if (options.printerForm || layout.pictureStarts.empty())
+        return 0;
+    return layout.pictureStarts.size() - 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -224,8 +235,19 @@ int main(int argc, char **argv)
                         ? ScanPrinterStream(stream.data(), stream.size(), options.width,
                                             options.height, layout, fault)
                         : ScanFileStream(stream.data(), stream.size(), layout, fault);
-    if (!ok)
-        Fatal(inputName, "byte " + std::to_string(fault.offset) + ": " + fault.text);
+    // A hard-copy file cut short (a full disk) keeps the pictures of its
+    // complete slots: they are rendered, the fault is told and the status
+    // still says the stream is damaged.
+    const std::string faultText = "byte " + std::to_string(fault.offset) + ": " + fault.text;
+    const size_t completePictures = ok ? layout.pictureStarts.size() : CompletePicturesBefore(layout, options);
+    if (completePictures == 0)
+        Fatal(inputName, faultText);
+    if (!ok) {
+        std::fprintf(stderr, "%s: %s: %s; the %zu complete %s rendered\n", ProgramName,
+                     inputName.c_str(), faultText.c_str(), completePictures,
+                     completePictures == 1 ? "picture before it is" : "pictures before it are");
+        layout.pictureStarts.resize(completePictures);
+    }
 
     const size_t pictures = layout.pictureStarts.size();
     size_t first = 1, last = pictures;
@@ -244,5 +266,5 @@ int main(int argc, char **argv)
         WriteImageFile(image, options.outputFile.empty() ? ImageFileName(options.prefix, number)
                                                          : options.outputFile);
     }
-    return 0;
+    return ok ? 0 : ExitDamaged;
 }

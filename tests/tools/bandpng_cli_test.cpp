@@ -190,4 +190,20 @@ TEST_F(BandPngProgram, FailuresGiveMessageAndStatus)
     EXPECT_FALSE(Exists("x-1.png"));
 }
 
+// A hard-copy file cut short in its third slot: the two complete slots are
+// rendered, the fault is told, and the status says the file is damaged.
+TEST_F(BandPngProgram, CompleteSlotsOfAFileCutShortAreRendered)
+{
+    const Bytes slot = FileDumpOf(Picture(37, 16, 1));
+    Bytes stream = slot;
+    Append(stream, FileDumpOf(Picture(37, 16, 5)));
+    Append(stream, Bytes(slot.begin(), slot.begin() + 9));
+    WriteBytes("cut.prn", stream);
+
+    EXPECT_EQ(Run("cut.prn cut"), 1);
+    EXPECT_NE(Errors().find("; the 2 complete pictures before it are rendered"), std::string::npos) << Errors();
+    EXPECT_EQ(ReadPng("cut-2.png").dots, Picture(37, 16, 5).dots);
+    EXPECT_FALSE(Exists("cut-3.png"));
+}
+
 } // namespace
