@@ -3,6 +3,7 @@
 // spectral window and the fold, reported on standard output.
 #include "batch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "analysis.h"
+#include "fastspectrum.h"
 #include "figureglue.h"
 #include "fileio.h"
 #include "kalidor.h"
@@ -211,6 +213,30 @@ void Residuals(const std::vector<SineComponent> &components, double constant, do
     }
 }
 
+// The strongest peak of the spectrum of the centred values y over the
+// grid, the powers taken by the spectrum kernels in chunks (over every core
+// for a large grid), as a pass takes them.
+std::vector<GridPeak> StrongestPeakOnGrid(const double *y, double sumOfSquares, const PeriodGrid &grid)
+{
+    const int n = ObservationCount;
+    const long points = grid.intervals + 1;
+    const int threads = SpectrumPassThreads(n, points);
+    const long chunk = std::min(SpectrumChunkPoints(threads), points);
+    std::vector<double> periods(static_cast<std::size_t>(chunk)), powers(static_cast<std::size_t>(chunk));
+    PrepareSpectrumTerms(Times(), y, n);
+    PeakCollector collector;
+    StartPeakCollector(collector, 1);
+    for (long first = 0; first < points; first += chunk) {
+        const long count = std::min(chunk, points - first);
+        for (long j = 0; j < count; ++j)
+            periods[static_cast<std::size_t>(j)] = GridPeriod(grid, first + j);
+        PreparedSpectrumPowers(periods.data(), count, sumOfSquares, threads, powers.data());
+        for (long j = 0; j < count; ++j)
+            FeedPower(collector, powers[static_cast<std::size_t>(j)]);
+    }
+    return FinishPeakCollector(collector);
+}
+
 // Finds Options.prewhiten frequencies in turn: the strongest peak of the
 // residuals' spectrum, then all frequencies refined together against the
 // magnitudes.  The steps report the values of the last joint fit.
@@ -228,8 +254,7 @@ void Prewhiten(PeriodReport &r, const PeriodGrid &grid)
             // The first residuals are the magnitudes: their spectrum is the pass's.
             f = r.peaks[0].frequency;
         } else {
-            const std::vector<GridPeak> peaks =
-                StrongestGridPeaks(SpectrumPower, Times(), centred.data(), n, sumOfSquares, grid, 1);
+            const std::vector<GridPeak> peaks = StrongestPeakOnGrid(centred.data(), sumOfSquares, grid);
             if (peaks.empty()) {
                 Note("prewhitening: the residuals of step " + std::to_string(step) + " have no peak; stopped");
                 break;
