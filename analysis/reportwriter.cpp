@@ -21,6 +21,13 @@ std::string Text(const char *format, double value)
     return buffer;
 }
 
+// A false-alarm probability; one too small for a double shows as a bound
+// rather than as a plain 0.
+std::string ProbabilityText(double probability)
+{
+    return probability >= 0 && probability < 1e-300 ? "<1e-300" : Text("%.2e", probability);
+}
+
 void Line(std::FILE *out, const char *label, const std::string &value)
 {
     std::fprintf(out, "%-18s %s\n", label, value.c_str());
@@ -56,7 +63,7 @@ void WritePeakTable(const PeriodReport &r, std::FILE *out)
     for (const PeakReport &p : r.peaks)
         std::fprintf(out, "%3d  %-16s %-11s %-9s %-12s %-10s %s\n", ++number, Text("%.10f", p.period).c_str(),
                      Text("%.2e", p.periodError).c_str(), Text("%.6f", p.power).c_str(),
-                     Text("%.2e", p.falseAlarmProbability).c_str(), Text("%.4f", p.amplitude).c_str(),
+                     ProbabilityText(p.falseAlarmProbability).c_str(), Text("%.4f", p.amplitude).c_str(),
                      Text("%.5f", p.epochOfMaximum).c_str());
     if (r.peaks.empty())
         std::fprintf(out, "  (no peak with a positive power)\n");
@@ -72,7 +79,7 @@ void WritePrewhiteningTable(const PeriodReport &r, std::FILE *out)
         std::fprintf(out, "%3d  %-16s %-11s %-10s %-11s %-9s %-12s %s\n", ++number, Text("%.10f", s.period).c_str(),
                      Text("%.2e", s.periodError).c_str(), Text("%.4f", s.amplitude).c_str(),
                      Text("%.2e", s.amplitudeError).c_str(), Text("%.6f", s.power).c_str(),
-                     Text("%.2e", s.falseAlarmProbability).c_str(), Text("%.4f", s.residualRms).c_str());
+                     ProbabilityText(s.falseAlarmProbability).c_str(), Text("%.4f", s.residualRms).c_str());
 }
 
 void WriteFoldLines(const PeriodReport &r, std::FILE *out)
