@@ -51,19 +51,19 @@ const double *Times() { return JulianDates + 1; }
 const double *Centred() { return Magnitudes + 1; }
 double MiddleTime() { return JulianDates[1] + TimeSpan() / 2; }
 
-// K for ten points across the narrowest peak, at most LargestIntervals.
+// K for ten points across the narrowest peak, at most MaxIntervals.
 long ChooseIntervals(GridReport &grid)
 {
     const long double wanted = std::ceil(ChosenPointsPerPeak * static_cast<long double>(TimeSpan()) *
                                          (static_cast<long double>(MaximumPeriod) - MinimumPeriod) /
                                          (static_cast<long double>(MinimumPeriod) * MinimumPeriod));
     grid.intervalsChosen = true;
-    if (!(wanted <= LargestIntervals)) {
+    if (!(wanted <= MaxIntervals)) {
         grid.intervalsCapped = true;
         Note("the grid for " + Decimal(ChosenPointsPerPeak, "%.0f") + " points per peak width would need " +
              Decimal(static_cast<double>(wanted), "%.0f") + " intervals; using the largest number, " +
-             std::to_string(LargestIntervals));
-        return LargestIntervals;
+             std::to_string(MaxIntervals));
+        return MaxIntervals;
     }
     return wanted < 1 ? 1 : static_cast<long>(wanted);
 }
@@ -318,14 +318,6 @@ void Fold(PeriodReport &r, double mean)
     r.fold.residualRms = fit.residualRms;
 }
 
-void SetFileNames(const std::string &inputName)
-{
-    InputName = inputName;
-    Stem = FileStem(InputName);
-    JulianDateFileName = Stem + ".jud";
-    SpectrumFileName = Stem + ".ven";
-}
-
 } // namespace
 
 double PointsPerPeakWidth(double pmin, double pmax, long intervals, double span)
@@ -361,10 +353,8 @@ void RunBatch(int argc, char **argv)
         EndProgram(1);
     }
     // Refused before any file is read or written.
-    if (Options.intervals > LargestIntervals)
-        Refuse("Pocet intervalu smi byt nejvyse " + std::to_string(LargestIntervals) + ".",
-               "at most " + std::to_string(LargestIntervals) + " intervals");
-    SetFileNames(argv[1]);
+    RefuseIntervalsBeyondMaximum(Options.intervals);
+    SetInputName(argv[1]);
     MinimumPeriod = Options.minimumPeriod;
     MaximumPeriod = Options.maximumPeriod;
 

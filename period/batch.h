@@ -2,9 +2,6 @@
 // period report on standard output.
 #pragma once
 
-// The largest number of intervals of a pass.
-const long LargestIntervals = 10000000;
-
 // Runs the analysis of the file argv[1] with the periods and choices of
 // Options; writes the report and ends the program (status 0), or refuses
 // with an English message on standard error (status 1).

@@ -106,13 +106,27 @@ void AskPeriodRange()
 void AskIntervals()
 {
     Intervals = AskWhole("Pocet intervalu:                ");
-    if (Intervals > MaxIntervals)
-        Refuse("Pocet intervalu smi byt nejvyse " + IntegerText(MaxIntervals, 0) + ".");
+    RefuseIntervalsBeyondMaximum(Intervals);
 }
 
 } // namespace
 
 double TimeSpan() { return JulianDates[ObservationCount] - JulianDates[1]; }
+
+void SetInputName(const std::string &name)
+{
+    InputName = name;
+    Stem = FileStem(InputName);
+    JulianDateFileName = Stem + ".jud";
+    SpectrumFileName = Stem + ".ven";
+}
+
+void RefuseIntervalsBeyondMaximum(long intervals)
+{
+    if (intervals > MaxIntervals)
+        Refuse("Pocet intervalu smi byt nejvyse " + IntegerText(MaxIntervals, 0) + ".",
+               "at most " + IntegerText(MaxIntervals, 0) + " intervals");
+}
 
 // The data must leave room for a fit and a significance level: at least
 // five observations, magnitudes that differ, a time span above 0.
@@ -237,10 +251,7 @@ int RunDialogue(int argc, char **argv)
     WriteLine();
     WriteLine();
 
-    InputName = argv[1];
-    Stem = FileStem(InputName);
-    JulianDateFileName = Stem + ".jud";
-    SpectrumFileName = Stem + ".ven";
+    SetInputName(argv[1]);
 
     AskPeriodRange();
     AskIntervals();

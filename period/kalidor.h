@@ -81,10 +81,6 @@ bool IsTableFile(const std::string &inputName);
 // writes the Julian-date file and the summary line; refuses (status 1) a
 // row that cannot be read, too many estimates and a second conversion.
 void ReadTableFile(const std::string &inputName, const std::string &julianDateName);
-// Reads the input named by InputName as its form asks (Julian-date file,
-// table or observation file), converts its times as the options ask and
-// names the time scale.
-void ObtainObservations();
 // Writes the observation list to a Julian-date file.
 void WriteJulianDateFile(const std::string &julianDateName);
 // A reduced Julian date (UTC) on the time scale the options ask for (as it
@@ -147,14 +143,20 @@ extern bool BatchRun;
 void Tell(const std::string &line = std::string());
 
 // The steps the dialogue and the batch run share.
-// Reads the input file: a Julian-date file for the extension ".jud",
-// otherwise an observation file converted into the Julian-date file.
+// Sets InputName and the names derived from it (Stem, the Julian-date and
+// the spectrum file).
+void SetInputName(const std::string &name);
+// Reads the input named by InputName as its form asks (Julian-date file,
+// table or observation file), converts its times as the options ask and
+// names the time scale.
 void ObtainObservations();
 // Refuses data without room for a fit (fewer than 5 estimates, all equal,
 // no time span).
 void RefuseUnusableData();
 // Refuses a period range that is not 0 < min < max, or fewer than 1 interval.
 void RefuseUnusableRange();
+// Refuses more intervals than MaxIntervals, before any file is written.
+void RefuseIntervalsBeyondMaximum(long intervals);
 // Centres the magnitudes on their mean; refuses magnitudes whose squares
 // overflow.
 void CentreObservations();
