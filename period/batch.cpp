@@ -3,7 +3,6 @@
 // spectral window and the fold, reported on standard output.
 #include "batch.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,14 +11,10 @@
 #include <vector>
 
 #include "analysis.h"
-#include "fastspectrum.h"
 #include "figureglue.h"
-#include "fileio.h"
 #include "kalidor.h"
-#include "numformat.h"
 #include "options.h"
 #include "output.h"
-#include "outputfile.h"
 #include "report.h"
 #include "reportwriter.h"
 #include "runerror.h"
@@ -172,28 +167,12 @@ std::string ReportText(const PeriodReport &report)
     return text;
 }
 
+double WindowAt(double frequency) { return SpectralWindow(Times(), ObservationCount, frequency); }
+
 void WriteWindowFile(const std::string &name, const PeriodGrid &grid)
 {
     RefuseOverwritingInput(name);
-    const int fd = CreateOutputFile(name);
-    std::vector<char> buffer;
-    buffer.reserve(49 * 1024);
-    for (long k = 0; k <= grid.intervals; ++k) {
-        const double period = GridPeriod(grid, k);
-        const double frequency = static_cast<double>(1 / static_cast<long double>(period));
-        char line[49];
-        WriteScientific(period, line);
-        line[23] = line[24] = ' ';
-        WriteScientific(SpectralWindow(Times(), ObservationCount, frequency), line + 25);
-        line[48] = '\n';
-        buffer.insert(buffer.end(), line, line + 49);
-        if (buffer.size() + 49 > buffer.capacity()) {
-            WriteOrStop(fd, buffer.data(), buffer.size());
-            buffer.clear();
-        }
-    }
-    WriteOrStop(fd, buffer.data(), buffer.size());
-    FinishOutputFile(fd);
+    WriteGridFile(name, grid, WindowAt);
 }
 
 // The magnitudes minus the joint fit of all components.
@@ -218,22 +197,13 @@ void Residuals(const std::vector<SineComponent> &components, double constant, do
 // for a large grid), as a pass takes them.
 std::vector<GridPeak> StrongestPeakOnGrid(const double *y, double sumOfSquares, const PeriodGrid &grid)
 {
-    const int n = ObservationCount;
-    const long points = grid.intervals + 1;
-    const int threads = SpectrumPassThreads(n, points);
-    const long chunk = std::min(SpectrumChunkPoints(threads), points);
-    std::vector<double> periods(static_cast<std::size_t>(chunk)), powers(static_cast<std::size_t>(chunk));
-    PrepareSpectrumTerms(Times(), y, n);
     PeakCollector collector;
     StartPeakCollector(collector, 1);
-    for (long first = 0; first < points; first += chunk) {
-        const long count = std::min(chunk, points - first);
-        for (long j = 0; j < count; ++j)
-            periods[static_cast<std::size_t>(j)] = GridPeriod(grid, first + j);
-        PreparedSpectrumPowers(periods.data(), count, sumOfSquares, threads, powers.data());
-        for (long j = 0; j < count; ++j)
-            FeedPower(collector, powers[static_cast<std::size_t>(j)]);
-    }
+    ForEachGridPowerChunk(Times(), y, ObservationCount, sumOfSquares, grid,
+                          [&](const double *, const double *powers, long count) {
+                              for (long j = 0; j < count; ++j)
+                                  FeedPower(collector, powers[j]);
+                          });
     return FinishPeakCollector(collector);
 }
 

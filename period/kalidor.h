@@ -2,8 +2,10 @@
 // for its whole life; they live here as module-level state so that the
 // dialogue, the readers, the spectrum and the pictures share them.
 #pragma once
+#include <functional>
 #include <string>
 
+#include "analysis.h"
 #include "textinput.h"
 
 const int MaxObservations = 1000000;
@@ -106,6 +108,17 @@ double SpectrumPower(const double *t, const double *y, int n, double frequency, 
 // One spectrum pass over the K + 1 periods from pmin to pmax: writes the
 // spectrum file and returns the maximum power and its period.
 SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName);
+// Hands the powers of the grid's trial periods over the observations t, y
+// (centred, with their sum of squares) to visit, a chunk of periods at a
+// time in grid order; the powers are those of ComputeSpectrum, taken by the
+// kernels (over every core for a large grid).
+typedef std::function<void(const double *periods, const double *powers, long count)> PowerChunkVisit;
+void ForEachGridPowerChunk(const double *t, const double *y, int n, double sumOfSquares, const PeriodGrid &grid,
+                           const PowerChunkVisit &visit);
+// Writes a file in the spectrum file's form (period and value a line) with
+// value(frequency) at every period of the grid; it replaces an earlier file
+// only when complete.
+void WriteGridFile(const std::string &name, const PeriodGrid &grid, double (*value)(double frequency));
 // Progress of a pass over 'periods' trial periods, on standard error when
 // that is a terminal and the pass is long; ShowSpectrumProgress after each
 // period (1..periods), EndSpectrumProgress clears the line.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "analysis.h"
 #include "fastspectrumterms.h"
 #include "numformat.h"
 #include "fileio.h"
@@ -46,6 +47,21 @@ void AppendSpectrumLine(SpectrumWriter &out, double period, double power)
 }
 
 SpectrumWriter spectrumWriter;
+
+// Opens a spectrum-form file, written beside the earlier one and put in its
+// place only when complete.
+SpectrumWriter &OpenSpectrumWriter(const std::string &name)
+{
+    spectrumWriter.fd = CreateOutputFile(name);
+    spectrumWriter.used = 0;
+    return spectrumWriter;
+}
+
+void CloseSpectrumWriter(SpectrumWriter &out)
+{
+    FlushSpectrum(out);
+    FinishOutputFile(out.fd);
+}
 
 } // namespace
 
@@ -134,12 +150,6 @@ double SpectrumPower(const double *t, const double *y, int n, double frequency, 
 
 namespace {
 
-// Trial period k (1 .. K + 1) of the grid from pmin in steps of 'step'.
-double GridPeriod(double pmin, double step, long k)
-{
-    return static_cast<double>(pmin + static_cast<long double>(k - 1) * step);
-}
-
 // Notes one point of the pass: the first largest power is kept.
 void AddSpectrumPoint(SpectrumWriter &out, SpectrumResult &result, double period, double power)
 {
@@ -156,42 +166,60 @@ void AddSpectrumPoint(SpectrumWriter &out, SpectrumResult &result, double period
 SpectrumResult SpectrumPass(const double *t, const double *y, int n, double sumOfSquares, double pmin, double pmax,
                             long intervals, const std::string &spectrumName, bool reference)
 {
-    SpectrumWriter &out = spectrumWriter;
-    out.fd = CreateOutputFile(spectrumName); // replaces the earlier file when complete
-    out.used = 0;
-    const double step = static_cast<double>((static_cast<long double>(pmax) - pmin) / intervals);
+    SpectrumWriter &out = OpenSpectrumWriter(spectrumName);
+    const PeriodGrid grid = MakePeriodGrid(pmin, pmax, intervals);
     const long points = std::max(intervals + 1, 0L);
     SpectrumResult result = {0, 0, 0};
     BeginSpectrumProgress(points, n);
     if (reference) {
-        for (long k = 1; k <= points; ++k) {
-            const double period = GridPeriod(pmin, step, k);
+        for (long k = 0; k < points; ++k) {
+            const double period = GridPeriod(grid, k);
             const double frequency = static_cast<double>(1 / static_cast<long double>(period));
             AddSpectrumPoint(out, result, period, ReferenceSpectrumPower(t, y, n, frequency, sumOfSquares));
-            ShowSpectrumProgress(k);
+            ShowSpectrumProgress(k + 1);
         }
     } else {
-        PrepareSpectrumTerms(t, y, n);
-        const int threads = SpectrumPassThreads(n, points);
-        const long chunk = std::min(SpectrumChunkPoints(threads), points);
-        std::vector<double> periods(static_cast<std::size_t>(chunk)), powers(static_cast<std::size_t>(chunk));
-        for (long first = 1; first <= points; first += chunk) {
-            const long count = std::min(chunk, points + 1 - first);
-            for (long j = 0; j < count; ++j)
-                periods[j] = GridPeriod(pmin, step, first + j);
-            PreparedSpectrumPowers(periods.data(), count, sumOfSquares, threads, powers.data());
+        long done = 0;
+        ForEachGridPowerChunk(t, y, n, sumOfSquares, grid, [&](const double *periods, const double *powers, long count) {
             for (long j = 0; j < count; ++j)
                 AddSpectrumPoint(out, result, periods[j], powers[j]);
-            ShowSpectrumProgress(first + count - 1);
-        }
+            done += count;
+            ShowSpectrumProgress(done);
+        });
     }
     EndSpectrumProgress();
-    FlushSpectrum(out);
-    FinishOutputFile(out.fd);
+    CloseSpectrumWriter(out);
     return result;
 }
 
 } // namespace
+
+void ForEachGridPowerChunk(const double *t, const double *y, int n, double sumOfSquares, const PeriodGrid &grid,
+                           const PowerChunkVisit &visit)
+{
+    PrepareSpectrumTerms(t, y, n);
+    const long points = std::max(grid.intervals + 1, 0L);
+    const int threads = SpectrumPassThreads(n, points);
+    const long chunk = std::min(SpectrumChunkPoints(threads), points);
+    std::vector<double> periods(static_cast<std::size_t>(chunk)), powers(static_cast<std::size_t>(chunk));
+    for (long first = 0; first < points; first += chunk) {
+        const long count = std::min(chunk, points - first);
+        for (long j = 0; j < count; ++j)
+            periods[static_cast<std::size_t>(j)] = GridPeriod(grid, first + j);
+        PreparedSpectrumPowers(periods.data(), count, sumOfSquares, threads, powers.data());
+        visit(periods.data(), powers.data(), count);
+    }
+}
+
+void WriteGridFile(const std::string &name, const PeriodGrid &grid, double (*value)(double frequency))
+{
+    SpectrumWriter &out = OpenSpectrumWriter(name);
+    for (long k = 0; k <= grid.intervals; ++k) {
+        const double period = GridPeriod(grid, k);
+        AppendSpectrumLine(out, period, value(static_cast<double>(1 / static_cast<long double>(period))));
+    }
+    CloseSpectrumWriter(out);
+}
 
 SpectrumResult ComputeSpectrum(double pmin, double pmax, long intervals, const std::string &spectrumName)
 {
