@@ -69,7 +69,7 @@ std::vector<SpectrumPeak> PeaksToMark(const std::vector<double> &periods, const 
     }
     std::stable_sort(maxima.begin(), maxima.end(),
                      [](const SpectrumPeak &a, const SpectrumPeak &b) { return a.power > b.power; });
-    const double separation = 2 / (static_cast<long double>(JulianDates[ObservationCount]) - JulianDates[1]);
+    const double separation = 2 / static_cast<long double>(TimeSpan());
     std::vector<SpectrumPeak> peaks;
     for (const SpectrumPeak &m : maxima) {
         if (peaks.size() >= static_cast<std::size_t>(wanted) || (!peaks.empty() && !(m.power > level)))
@@ -136,8 +136,7 @@ bool FitFold(double period, double epoch, SineFit &fit)
 
 double FoldPeriodError(const SineFit &fit, double period)
 {
-    return PeriodError(period, fit.residualRms, ObservationCount, fit.amplitude,
-                       JulianDates[ObservationCount] - JulianDates[1]);
+    return PeriodError(period, fit.residualRms, ObservationCount, fit.amplitude, TimeSpan());
 }
 
 } // namespace
