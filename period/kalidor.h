@@ -83,8 +83,17 @@ bool IsTableFile(const std::string &inputName);
 // writes the Julian-date file and the summary line; refuses (status 1) a
 // row that cannot be read, too many estimates and a second conversion.
 void ReadTableFile(const std::string &inputName, const std::string &julianDateName);
-// Writes the observation list to a Julian-date file.
-void WriteJulianDateFile(const std::string &julianDateName);
+// Creates the Julian-date file for the observation list (refused when it
+// is the input file); it replaces an earlier file only when complete.
+int CreateJulianDateFile(const std::string &julianDateName);
+// Writes the observation list into the file of CreateJulianDateFile and
+// completes it.
+void WriteJulianDateLines(int fd);
+// The refusals of reading: record (line) 'record' cannot be read, more
+// records than MaxObservations, a file without any (status 1).
+[[noreturn]] void RejectRecord(long record);
+[[noreturn]] void RefuseTooManyRecords();
+[[noreturn]] void RefuseEmptyFile();
 // A reduced Julian date (UTC) on the time scale the options ask for (as it
 // is without --heliocentric or --barycentric); sets Input.timeScale.
 double ConvertedTime(double reduced);

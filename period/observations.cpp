@@ -25,22 +25,6 @@ void OpenInputOrStop(TextInput &in, const std::string &name)
         RunErrorFromErrno(errno);
 }
 
-// Stops before the observation list would overflow.
-void RefuseTooManyRecords()
-{
-    Refuse("Prilis mnoho odhadu: program pojme nejvyse " + IntegerText(MaxObservations, 0) + " zaznamu.",
-           "too many estimates: at most " + IntegerText(MaxObservations, 0) + " records");
-}
-
-void RefuseEmptyFile() { Refuse("Soubor neobsahuje zadny odhad.", "the file holds no estimate"); }
-
-// The rejection of record 'record': the message and status 1 (the exit hook
-// removes the unfinished Julian-date file; an earlier one stays).
-[[noreturn]] void RejectRecord(int record)
-{
-    Refuse("Spatny format dat na radku " + IntegerText(record, 0), "bad data format on line " + IntegerText(record, 0));
-}
-
 // Integer part and fraction of a value, both in extended precision.
 long double IntegerPart(long double v) { return std::trunc(v); }
 long double Fraction(long double v) { return v - std::trunc(v); }
@@ -58,6 +42,41 @@ double JulianDateOfParts(const DateFieldParts &parts, int hours, int minutes)
 }
 
 } // namespace
+
+void RefuseTooManyRecords()
+{
+    Refuse("Prilis mnoho odhadu: program pojme nejvyse " + IntegerText(MaxObservations, 0) + " zaznamu.",
+           "too many estimates: at most " + IntegerText(MaxObservations, 0) + " records");
+}
+
+void RefuseEmptyFile() { Refuse("Soubor neobsahuje zadny odhad.", "the file holds no estimate"); }
+
+void RejectRecord(long record)
+{
+    Refuse("Spatny format dat na radku " + IntegerText(record, 0), "bad data format on line " + IntegerText(record, 0));
+}
+
+int CreateJulianDateFile(const std::string &julianDateName)
+{
+    RefuseOverwritingInput(julianDateName);
+    // Written beside the earlier file and put in its place only when
+    // complete, so that a refused or stopped run leaves the earlier one.
+    return CreateOutputFile(julianDateName);
+}
+
+void WriteJulianDateLines(int fd)
+{
+    std::string buffer;
+    for (int i = 1; i <= ObservationCount; ++i) {
+        buffer += FormatFixed(JulianDates[i], 4) + "   " + FormatFixed(Magnitudes[i], 3) + "\n";
+        if (buffer.size() >= 60000) {
+            WriteOrStop(fd, buffer.data(), buffer.size());
+            buffer.clear();
+        }
+    }
+    WriteOrStop(fd, buffer.data(), buffer.size());
+    FinishOutputFile(fd);
+}
 
 bool IsSameFile(const std::string &a, const std::string &b)
 {
@@ -92,10 +111,7 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
     Tell("Pocitam julianska data ...");
     TextInput in;
     OpenInputOrStop(in, inputName);
-    RefuseOverwritingInput(julianDateName);
-    // Written beside the earlier file and put in its place only when
-    // complete, so that a refused or stopped run leaves the earlier one.
-    const int julianDates = CreateOutputFile(julianDateName);
+    const int julianDates = CreateJulianDateFile(julianDateName);
     ObservationCount = 0;
     MagnitudeSum = 0;
     long double previousOrder = 0;
@@ -136,13 +152,11 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
         if (!FitsFormatFixed(magnitude) || !FitsFormatFixed(JulianDates[record]))
             RejectRecord(record);
         ObservationCount = record;
-        const std::string line = FormatFixed(JulianDates[record], 4) + "   " + FormatFixed(magnitude, 3) + "\n";
-        WriteOrStop(julianDates, line.data(), line.size());
     }
     CloseTextInput(in);
     if (ObservationCount == 0)
         RefuseEmptyFile(); // the exit hook removes the empty file
-    FinishOutputFile(julianDates);
+    WriteJulianDateLines(julianDates);
     Tell("Soubor " + Stem + ".jud vytvoren");
 }
 
@@ -160,7 +174,7 @@ void ReadJulianDateFile(const std::string &inputName)
         Magnitudes[n] = ReadReal(in);
         SkipLine(in);
         if (!std::isfinite(JulianDates[n]) || !std::isfinite(Magnitudes[n]))
-            Refuse("Spatny format dat na radku " + IntegerText(n, 0), "bad data format on line " + IntegerText(n, 0));
+            RejectRecord(n);
         ObservationCount = n;
         MagnitudeSum += Magnitudes[n];
     }

@@ -16,18 +16,6 @@
 
 namespace {
 
-[[noreturn]] void RefuseRow(long line)
-{
-    Refuse("Spatny format dat na radku " + IntegerText(line, 0),
-           "line " + IntegerText(line, 0) + " of the table cannot be read");
-}
-
-void RefuseTooManyEstimates()
-{
-    Refuse("Prilis mnoho odhadu: program pojme nejvyse " + IntegerText(MaxObservations, 0) + " zaznamu.",
-           "too many estimates: at most " + IntegerText(MaxObservations, 0) + " can be read");
-}
-
 void OpenTableOrStop(TableFile &table, const std::string &name)
 {
     if (!OpenTableFile(table, name.c_str()))
@@ -40,7 +28,7 @@ bool NextLineOrStop(TableFile &table, std::string &line)
 {
     if (ReadTableLine(table, line)) {
         if (table.overlong)
-            RefuseRow(table.line);
+            RejectRecord(table.line);
         return true;
     }
     if (std::ferror(table.file))
@@ -75,7 +63,7 @@ template <typename Visit> void ForEachRow(TableFile &table, const TableLayout &l
     while (NextLineOrStop(table, line)) {
         const TableRow row = ReadTableRow(line, layout, fields);
         if (row.kind == TableUnreadable)
-            RefuseRow(table.line);
+            RejectRecord(table.line);
         visit(row);
     }
 }
@@ -113,7 +101,7 @@ void TakeEstimates(TableFile &table, const TableLayout &layout, const std::strin
             ++Input.skippedLimits;
         } else {
             if (ObservationCount == MaxObservations)
-                RefuseTooManyEstimates();
+                RefuseTooManyRecords();
             const int n = ++ObservationCount;
             const double reduced = row.time >= FullJulianDateStart ? row.time - FullJulianDateStart : row.time;
             JulianDates[n] = ConvertedTime(reduced);
@@ -138,22 +126,6 @@ std::string TableSummary()
 } // namespace
 
 bool IsTableFile(const std::string &inputName) { return IsTableFirstLine(FirstLineOf(inputName.c_str())); }
-
-void WriteJulianDateFile(const std::string &julianDateName)
-{
-    RefuseOverwritingInput(julianDateName);
-    const int file = CreateOutputFile(julianDateName);
-    std::string buffer;
-    for (int i = 1; i <= ObservationCount; ++i) {
-        buffer += FormatFixed(JulianDates[i], 4) + "   " + FormatFixed(Magnitudes[i], 3) + "\n";
-        if (buffer.size() >= 60000) {
-            WriteOrStop(file, buffer.data(), buffer.size());
-            buffer.clear();
-        }
-    }
-    WriteOrStop(file, buffer.data(), buffer.size());
-    FinishOutputFile(file);
-}
 
 void ReadTableFile(const std::string &inputName, const std::string &julianDateName)
 {
@@ -181,9 +153,9 @@ void ReadTableFile(const std::string &inputName, const std::string &julianDateNa
         if (!Options.band.empty())
             Refuse("V tabulce neni zadny odhad v pasmu " + Options.band + ".",
                    "the table has no estimates in the band " + Options.band);
-        Refuse("Soubor neobsahuje zadny odhad.", "the file holds no estimates");
+        RefuseEmptyFile();
     }
     Tell(TableSummary());
-    WriteJulianDateFile(julianDateName);
+    WriteJulianDateLines(CreateJulianDateFile(julianDateName));
     Tell("Soubor " + Stem + ".jud vytvoren");
 }
