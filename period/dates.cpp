@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "kalidor.h"
+
 namespace {
 
 const double FirstEightDigitDate = 10000000;
@@ -10,13 +12,41 @@ const double FirstSevenDigitDate = 1000000;
 const long double FirstGregorianYear = 1583;
 const long double LastYear = 9999;
 
-// 30.6 held slightly above its decimal value, as in JulianDateOf.
+// 30.6 held slightly above its decimal value, so that 30.6 x 5, 10 and 15
+// give exactly 153, 306 and 459 before the fraction is dropped.
 const long double ThirtyPointSix = 30.6L + 1e-12L;
 
 long double IntegerPart(long double v) { return std::trunc(v); }
 long double Fraction(long double v) { return v - std::trunc(v); }
 
+// The reduced Julian date of a date and UT time, in extended precision, by
+// the calendar of the 1900s (years counted from March): the Gregorian
+// calendar from 1 March 1900 to 28 February 2100.
+long double DaysOfDate(int day, int month, long double year, int hours, int minutes)
+{
+    const long double dayWithFraction = day + (hours + minutes / 60.0L) / 24.0L;
+    long double y = year;
+    long double m = month + 1;
+    if (month <= 2) {
+        y = year - 1.0L;
+        m = month + 13;
+    }
+    return std::trunc(365.25L * y) + std::trunc(ThirtyPointSix * m) + dayWithFraction - 679018.5L;
+}
+
 } // namespace
+
+TimeFieldParts SplitTimeField(double time)
+{
+    // Minutes as the two decimal digits are written: 23.56 is 23 h 56 min
+    // although the double behind it lies just below.
+    return {IntegerPart(time), IntegerPart(Fraction(time) * 100 + 1e-6L)};
+}
+
+double JulianDateOf(int day, int month, double year, int hours, int minutes)
+{
+    return static_cast<double>(DaysOfDate(day, month, year, hours, minutes));
+}
 
 DateFieldParts SplitDateField(double date)
 {
@@ -47,17 +77,9 @@ long double DateFieldOrder(double date)
 
 double GregorianJulianDateOf(int day, int month, int year, int hours, int minutes)
 {
-    const long double dayWithFraction = day + (hours + minutes / 60.0L) / 24.0L;
-    long y = year;
-    long m = month + 1;
-    if (month <= 2) {
-        y = year - 1;
-        m = month + 13;
-    }
-    // The days the Gregorian calendar has dropped by year y (counted from
-    // March): -13 throughout 1900..2099, which the constant below holds.
-    const long centuries = y / 100;
+    // The days the Gregorian calendar has dropped by the year counted from
+    // March: -13 throughout 1900..2099, which DaysOfDate holds.
+    const long centuries = (month <= 2 ? year - 1L : long(year)) / 100;
     const long correction = 2 - centuries + centuries / 4 + 13;
-    return static_cast<double>(std::trunc(365.25L * y) + std::trunc(ThirtyPointSix * m) + dayWithFraction -
-                               679018.5L + correction);
+    return static_cast<double>(DaysOfDate(day, month, year, hours, minutes) + correction);
 }

@@ -17,6 +17,13 @@ struct DateFieldParts {
 // come out unchecked (0 and 31 February are the caller's business).
 DateFieldParts SplitDateField(double date);
 
+// A UT time field hh.mm split into hours and minutes, both unchecked.
+struct TimeFieldParts {
+    long double hours;
+    long double minutes;
+};
+TimeFieldParts SplitTimeField(double time);
+
 // A key that orders date fields of both forms by calendar date: YYYYMMDD
 // for both (a six-digit field gets 19000000 added); other fields (negative,
 // seven digits) as they are.

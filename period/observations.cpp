@@ -14,20 +14,11 @@
 
 namespace {
 
-// 30.6 held slightly above its decimal value, so that 30.6 x 5, 10 and 15
-// give exactly 153, 306 and 459 before the fraction is dropped.
-const long double ThirtyPointSix = 30.6L + 1e-12L;
-
-
 void OpenInputOrStop(TextInput &in, const std::string &name)
 {
     if (!OpenTextInput(in, name.c_str()))
         RunErrorFromErrno(errno);
 }
-
-// Integer part and fraction of a value, both in extended precision.
-long double IntegerPart(long double v) { return std::trunc(v); }
-long double Fraction(long double v) { return v - std::trunc(v); }
 
 bool InRange(long double v, long double highest) { return v >= 0 && v <= highest; }
 
@@ -93,19 +84,6 @@ void RefuseOverwritingInput(const std::string &outputName)
                "the file " + outputName + " is the input file; it cannot be overwritten");
 }
 
-double JulianDateOf(int day, int month, double year, int hours, int minutes)
-{
-    const long double dayWithFraction = day + (hours + minutes / 60.0L) / 24.0L;
-    long double y = year;
-    long double m = month + 1;
-    if (month <= 2) {
-        y = year - 1.0L;
-        m = month + 13;
-    }
-    return static_cast<double>(std::trunc(365.25L * y) + std::trunc(ThirtyPointSix * m) + dayWithFraction -
-                               679018.5L);
-}
-
 void ReadObservationFile(const std::string &inputName, const std::string &julianDateName)
 {
     Tell("Pocitam julianska data ...");
@@ -134,17 +112,14 @@ void ReadObservationFile(const std::string &inputName, const std::string &julian
         previousOrder = order;
         MagnitudeSum += magnitude;
 
-        // Minutes as the two decimal digits are written: 23.56 is 23 h 56 min
-        // although the double behind it lies just below.
-        const long double hours = IntegerPart(time);
-        const long double minutes = IntegerPart(Fraction(time) * 100 + 1e-6L);
-
-        if (!InRange(parts.day, 31) || !InRange(parts.month, 12) || !InRange(hours, 24) || !InRange(minutes, 59) ||
-            !parts.usable)
+        const TimeFieldParts clock = SplitTimeField(time);
+        if (!InRange(parts.day, 31) || !InRange(parts.month, 12) || !InRange(clock.hours, 24) ||
+            !InRange(clock.minutes, 59) || !parts.usable)
             RejectRecord(record);
         // A magnitude or a date too large for a double is refused the same
         // way, so that no infinity reaches the spectrum.
-        JulianDates[record] = ConvertedTime(JulianDateOfParts(parts, static_cast<int>(hours), static_cast<int>(minutes)));
+        JulianDates[record] =
+            ConvertedTime(JulianDateOfParts(parts, static_cast<int>(clock.hours), static_cast<int>(clock.minutes)));
         if (!std::isfinite(magnitude) || !std::isfinite(JulianDates[record]))
             RejectRecord(record);
         // A value whose text would pass 255 characters would be cut in the
