@@ -127,17 +127,8 @@ std::string ExactFixedText(std::uint64_t mantissa, int exponent, bool negative, 
     return PadLeft(digits, width);
 }
 
-// The fixed-point text of a finite double below 2^63 in magnitude, for at
-// most 19 decimals; the 53-bit mantissa is taken whole.
-std::string ExactFixedText(double x, int width, int decimals)
-{
-    int exponent;
-    const double fraction = std::frexp(std::fabs(x), &exponent);
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    return ExactFixedText(mantissa, exponent - 53, x < 0, width, decimals);
-}
-
-// As above for an extended value and its 64-bit mantissa.
+// The fixed-point text of a finite value below 2^63 in magnitude, for at
+// most 19 decimals, from its 64-bit mantissa (a double's is taken whole).
 std::string ExactFixedText(long double x, int width, int decimals)
 {
     int exponent;
@@ -161,7 +152,7 @@ std::string FixedText(double x, int width, int decimals)
         return PadLeft(NonFiniteText(x), width);
     decimals = LimitDecimals(decimals);
     if (TakesExactPath(std::fabs(x), decimals))
-        return ExactFixedText(x, width, decimals);
+        return ExactFixedText(static_cast<long double>(x), width, decimals);
     // The exact decimal expansion of a double has at most 1074 fractional
     // digits; glibc prints it exactly, so the digit after the last kept one
     // decides the rounding (5 or more rounds away from zero).
