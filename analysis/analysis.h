@@ -110,3 +110,7 @@ struct SineComponent {
 // fails or has too few observations (n <= 1 + 3 * components).
 bool FitSinesTogether(const double *t, const double *y, int n, double reference,
                       std::vector<SineComponent> &components, double &constant, double &residualRms);
+// residual[i] = y[i] minus the constant and all components at t[i]
+// (phases counted from 'reference'), i = 0..n-1.
+void SinesResiduals(const double *t, const double *y, int n, double reference,
+                    const std::vector<SineComponent> &components, double constant, std::vector<double> &residual);

@@ -139,3 +139,18 @@ bool FitSinesTogether(const double *t, const double *y, int n, double reference,
     gsl_vector_free(start);
     return fitted;
 }
+
+void SinesResiduals(const double *t, const double *y, int n, double reference,
+                    const std::vector<SineComponent> &components, double constant, std::vector<double> &residual)
+{
+    residual.resize(n);
+    for (int i = 0; i < n; ++i) {
+        long double model = constant;
+        const long double tau = static_cast<long double>(t[i]) - reference;
+        for (const SineComponent &c : components) {
+            const double angle = static_cast<double>(2 * 3.14159265358979323846264338327950288L * c.frequency * tau);
+            model += c.cosine * std::cos(angle) + c.sine * std::sin(angle);
+        }
+        residual[i] = static_cast<double>(y[i] - model);
+    }
+}

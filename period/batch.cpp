@@ -175,23 +175,6 @@ void WriteWindowFile(const std::string &name, const PeriodGrid &grid)
     WriteGridFile(name, grid, WindowAt);
 }
 
-// The magnitudes minus the joint fit of all components.
-void Residuals(const std::vector<SineComponent> &components, double constant, double reference,
-               std::vector<double> &residual)
-{
-    const int n = ObservationCount;
-    residual.resize(n);
-    for (int i = 0; i < n; ++i) {
-        long double model = constant;
-        const long double tau = static_cast<long double>(Times()[i]) - reference;
-        for (const SineComponent &c : components) {
-            const double angle = static_cast<double>(2 * 3.14159265358979323846264338327950288L * c.frequency * tau);
-            model += c.cosine * std::cos(angle) + c.sine * std::sin(angle);
-        }
-        residual[i] = static_cast<double>(Centred()[i] - model);
-    }
-}
-
 // The strongest peak of the spectrum of the centred values y over the
 // grid, the powers taken by the spectrum kernels in chunks (over every core
 // for a large grid), as a pass takes them.
@@ -245,7 +228,7 @@ void Prewhiten(PeriodReport &r, const PeriodGrid &grid)
         }
         components = trial;
         constant = trialConstant;
-        Residuals(components, constant, reference, residual);
+        SinesResiduals(Times(), Centred(), n, reference, components, constant, residual);
         PrewhiteningStep s;
         s.power = SpectrumPower(Times(), centred.data(), n, f, sumOfSquares);
         s.falseAlarmProbability = FalseAlarmProbability(s.power, n, r.span, grid.minimum, grid.maximum);
