@@ -7,11 +7,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <unistd.h>
 
 #include "analysis.h"
+#include "bench_observations.h"
 #include "kalidor.h"
 
 namespace {
@@ -23,27 +23,9 @@ const double BenchMaximumPeriod = 40;
 
 std::string SpectrumName() { return "/tmp/batch_bench." + std::to_string(getpid()) + ".ven"; }
 
-// Nightly observations over four years of a noisy variable of 7.3 days.
-void MakeObservations()
-{
-    std::mt19937_64 random(3);
-    std::exponential_distribution<double> gap(1 / 1.5);
-    std::normal_distribution<double> noise(0, 0.15);
-    double t = 47003.5684;
-    MagnitudeSum = 0;
-    for (int i = 1; i <= BenchObservations; ++i) {
-        JulianDates[i] = t;
-        Magnitudes[i] = 11.7 + 0.4 * std::sin(2 * M_PI * t / 7.3) + noise(random);
-        MagnitudeSum += Magnitudes[i];
-        t += gap(random) + 0.01;
-    }
-    ObservationCount = BenchObservations;
-    CentreMagnitudes(MagnitudeSum / BenchObservations);
-}
-
 void SpectrumPassOfTheDialogue(benchmark::State &state)
 {
-    MakeObservations();
+    MakeBenchObservations(BenchObservations, 3, 1.5);
     for (auto _ : state)
         benchmark::DoNotOptimize(ComputeSpectrum(BenchMinimumPeriod, BenchMaximumPeriod, BenchIntervals, SpectrumName()));
     std::remove(SpectrumName().c_str());
@@ -51,7 +33,7 @@ void SpectrumPassOfTheDialogue(benchmark::State &state)
 
 void PeaksOfTheBatchRun(benchmark::State &state)
 {
-    MakeObservations();
+    MakeBenchObservations(BenchObservations, 3, 1.5);
     ComputeSpectrum(BenchMinimumPeriod, BenchMaximumPeriod, BenchIntervals, SpectrumName());
     const PeriodGrid grid = MakePeriodGrid(BenchMinimumPeriod, BenchMaximumPeriod, BenchIntervals);
     const double *t = JulianDates + 1, *y = Magnitudes + 1;

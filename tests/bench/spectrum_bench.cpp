@@ -28,6 +28,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench_observations.h"
 #include "fastspectrum.h"
 #include "fastspectrumthreads.h"
 #include "straightpass.h"
@@ -45,25 +46,6 @@ const double AllowedDifference = 1e-12;
 double Seconds(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Uneven times over about eight years (gaps of a few hours to weeks, as
-// nightly observing gives) and a noisy variable of period 7.3 days.
-void MakeObservations(int n, unsigned seed)
-{
-    std::mt19937_64 random(seed);
-    std::exponential_distribution<double> gap(1 / 3.0);
-    std::normal_distribution<double> noise(0, 0.15);
-    double t = 47003.5684;
-    MagnitudeSum = 0;
-    for (int i = 1; i <= n; ++i) {
-        JulianDates[i] = t;
-        Magnitudes[i] = 11.7 + 0.4 * std::sin(2 * M_PI * t / 7.3) + noise(random);
-        MagnitudeSum += Magnitudes[i];
-        t += gap(random) + 0.01;
-    }
-    ObservationCount = n;
-    CentreMagnitudes(MagnitudeSum / n);
 }
 
 struct PassTiming {
@@ -122,7 +104,7 @@ const double KernelFlopsPerTerm = 63;
 // multiply-add units, or two multipliers and two adders of 512 bits.
 const double CorePeakFlopsPerCycle = 32;
 
-// Observations for the larger passes: as MakeObservations, in vectors.
+// Observations for the larger passes: as MakeBenchObservations, in vectors.
 struct BenchSeries {
     std::vector<double> t, y;
     double sumOfSquares;
@@ -359,7 +341,8 @@ int main(int argc, char **argv)
     const std::string straightFile = folder + "/straight.ven";
     bool agree = true;
 
-    MakeObservations(BenchObservations, 1993);
+    // Times over about eight years: gaps of three days on average.
+    MakeBenchObservations(BenchObservations, 1993, 3.0);
     // The real program first, while this process is small: a child's peak
     // memory counts what it shared with its parent before it ran kalidor.
     const ProgramRun small = RunKalidor(folder, 100);
