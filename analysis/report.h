@@ -59,10 +59,11 @@ struct GridReport {
 struct PeriodReport {
     // The data.
     std::string file;             // the input file's name as given
+    std::string star;             // the star's name in a survey table; empty otherwise
     std::string band;             // empty for input without bands
     std::string timeScale;        // "JD", "HJD" or "BJD_TDB"
     long observations;
-    double first, last;           // first and last time in file order
+    double first, last;           // earliest and latest time
     double span;                  // last - first
     double meanMagnitude;
     long skippedLimits, skippedOtherBands, skippedEmpty;
