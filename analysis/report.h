@@ -78,4 +78,8 @@ struct PeriodReport {
     std::vector<PrewhiteningStep> prewhitening; // empty unless asked for
     bool hasFold = false;
     FoldReport fold;
+
+    // Notes and warnings of the analysis, kept in the report by a survey
+    // run (a batch run writes them on standard error instead).
+    std::vector<std::string> notes;
 };

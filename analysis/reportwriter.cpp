@@ -149,6 +149,8 @@ Json ReportJson(const PeriodReport &r)
                      {"epoch", Number(r.fold.epoch)},
                      {"amplitude", Number(r.fold.amplitude)},
                      {"residual_rms", Number(r.fold.residualRms)}};
+    if (!r.notes.empty())
+        j["notes"] = r.notes;
     return j;
 }
 

@@ -35,7 +35,8 @@ struct SurveyFile {
     bool read = false;            // stars (or error) are known
     std::string error;            // the file could not be read
     std::vector<LightCurve> stars;
-    std::vector<std::string> records, rows, notes;
+    std::vector<std::string> records, rows;
+    long starsWithNotes = 0;
     std::vector<std::vector<double>> periods, powers; // with --files
     std::size_t nextStar = 0;     // the next star a worker takes
     std::size_t starsDone = 0;
@@ -48,6 +49,7 @@ struct Survey {
     std::size_t nextFile = 0;     // the next file a worker reads
     std::size_t printed = 0;      // files whose records are out
     std::size_t readAhead = 8;    // files read beyond the one printed next
+    long starsWithNotes = 0;      // stars whose records carry notes
     AnalysisSettings settings;
     std::mutex lock;
     std::condition_variable changed;
@@ -119,9 +121,7 @@ void AnalyseStar(Survey &s, std::size_t index, std::size_t star)
     std::vector<std::string> notes;
     std::vector<double> periods, powers;
     AnalysisHooks hooks;
-    hooks.note = [&](const std::string &text) {
-        notes.push_back((curve->name.empty() ? curve->file : curve->name) + ": " + text);
-    };
+    hooks.note = [&](const std::string &text) { notes.push_back(text); };
     if (Options.writeFiles)
         hooks.spectrum = [&](const double *p, const double *v, long count) {
             periods.insert(periods.end(), p, p + count);
@@ -132,6 +132,7 @@ void AnalyseStar(Survey &s, std::size_t index, std::size_t star)
     if (outcome.ok) {
         PeriodReport report = outcome.report;
         report.star = curve->name;
+        report.notes = notes;
         record = JsonReportLine(report);
         row = CatalogueRow(report);
     } else {
@@ -142,7 +143,8 @@ void AnalyseStar(Survey &s, std::size_t index, std::size_t star)
     SurveyFile &file = s.files[index];
     file.records[star] = std::move(record);
     file.rows[star] = std::move(row);
-    file.notes.insert(file.notes.end(), notes.begin(), notes.end());
+    if (!notes.empty())
+        ++file.starsWithNotes;
     if (!outcome.ok)
         ++file.refused;
     if (Options.writeFiles) {
@@ -183,13 +185,16 @@ void WriteStarFiles(const SurveyFile &file, std::size_t star)
     const LightCurve &curve = file.stars[star];
     const std::string stem = StarStem(file, star);
     SetInputName(file.path);
-    RefuseOverwritingInput(stem + ".jud");
-    const int fd = CreateOutputFile(stem + ".jud");
-    std::string lines;
-    for (std::size_t i = 0; i < curve.time.size(); ++i)
-        lines += FormatFixed(curve.time[i], 4) + "   " + FormatFixed(curve.magnitude[i], 3) + "\n";
-    WriteOrStop(fd, lines.data(), lines.size());
-    FinishOutputFile(fd);
+    // A Julian-date file read is its star's Julian-date file already.
+    if (FileExtension(file.path) != ".jud" || stem != FileStem(file.path)) {
+        RefuseOverwritingInput(stem + ".jud");
+        const int fd = CreateOutputFile(stem + ".jud");
+        std::string lines;
+        for (std::size_t i = 0; i < curve.time.size(); ++i)
+            lines += FormatFixed(curve.time[i], 4) + "   " + FormatFixed(curve.magnitude[i], 3) + "\n";
+        WriteOrStop(fd, lines.data(), lines.size());
+        FinishOutputFile(fd);
+    }
     if (file.powers[star].empty())
         return;
     RefuseOverwritingInput(stem + ".ven");
@@ -256,8 +261,7 @@ long PrintCompleteFiles(Survey &s, Catalogue &catalogue, SurveyProgress &progres
             ++s.printed;
         }
         s.changed.notify_all();
-        for (const std::string &note : done.notes)
-            std::fprintf(stderr, "kalidor: %s\n", note.c_str());
+        s.starsWithNotes += done.starsWithNotes;
         std::string text, rows;
         if (!done.error.empty()) {
             ++refused;
@@ -369,6 +373,9 @@ void RunSurvey(int argc, char **argv)
     for (std::thread &worker : workers)
         worker.join();
     ShowSurveyProgress(progress, s.files.size(), s.files.size(), true);
+    if (s.starsWithNotes > 0)
+        std::fprintf(stderr, "kalidor: %ld of %ld stars have notes (in the \"notes\" of their records)\n",
+                     s.starsWithNotes, progress.stars);
     if (catalogue.fd >= 0)
         FinishOutputFile(catalogue.fd);
     EndProgram(refused > 0 ? 1 : 0);
