@@ -1,0 +1,119 @@
+"""Period analysis of variable-star light curves (type stub of the kalidor module)."""
+from typing import Any, Dict, Iterable, List, Literal, Mapping, Optional, Sequence, Tuple, TypedDict, Union
+
+import numpy
+import numpy.typing
+
+ArrayOfNumbers = numpy.typing.ArrayLike
+Fold = Union[None, float, Literal["best"]]
+TimeScale = Literal["JD", "HJD", "BJD_TDB"]
+
+MAX_INTERVALS: int
+
+class AnalysisWarning(UserWarning):
+    """A note of the analysis: the result stands, but look at it twice."""
+
+class Skipped(TypedDict):
+    limits: int
+    other_bands: int
+    empty: int
+
+class Grid(TypedDict):
+    min_period: float
+    max_period: float
+    intervals: int
+    step: float
+
+class Peak(TypedDict):
+    period: Optional[float]
+    period_error: Optional[float]
+    power: Optional[float]
+    false_alarm_probability: Optional[float]
+    amplitude: Optional[float]
+    epoch_of_maximum: Optional[float]
+
+class PrewhiteningStep(TypedDict):
+    period: Optional[float]
+    period_error: Optional[float]
+    amplitude: Optional[float]
+    amplitude_error: Optional[float]
+    power: Optional[float]
+    false_alarm_probability: Optional[float]
+    residual_rms: Optional[float]
+
+class FoldReport(TypedDict):
+    period: Optional[float]
+    epoch: Optional[float]
+    amplitude: Optional[float]
+    residual_rms: Optional[float]
+
+# The JSON report of kalidor --report json; "star", "prewhitening", "fold"
+# and "notes" only when present.
+Report = Dict[str, Any]
+
+class LightCurveDict(TypedDict, total=False):
+    time: ArrayOfNumbers
+    mag: ArrayOfNumbers
+    err: Optional[ArrayOfNumbers]
+    time_scale: TimeScale
+    band: Optional[str]
+    name: Optional[str]
+    file: Optional[str]
+    skipped: Optional[Mapping[str, int]]
+
+LightCurveEntry = Union[
+    LightCurveDict,
+    Mapping[str, Any],
+    Tuple[ArrayOfNumbers, ArrayOfNumbers],
+    Tuple[ArrayOfNumbers, ArrayOfNumbers, ArrayOfNumbers],
+]
+
+def analyze(
+    time: ArrayOfNumbers,
+    mag: ArrayOfNumbers,
+    err: Optional[ArrayOfNumbers] = None,
+    *,
+    periods: Tuple[float, float],
+    intervals: Optional[int] = None,
+    peaks: int = 5,
+    prewhiten: int = 0,
+    window: bool = False,
+    fold: Fold = None,
+    time_scale: TimeScale = "JD",
+    band: Optional[str] = None,
+    name: Optional[str] = None,
+    file: Optional[str] = None,
+    skipped: Optional[Mapping[str, int]] = None,
+    threads: int = 0,
+) -> Report:
+    """Analyse one light curve; return its period report as a dict (the keys
+    and numbers of kalidor --report json).  Raises ValueError when refused."""
+    ...
+
+def spectrum(
+    time: ArrayOfNumbers,
+    mag: ArrayOfNumbers,
+    *,
+    periods: Tuple[float, float],
+    intervals: Optional[int] = None,
+    threads: int = 0,
+) -> Tuple[numpy.ndarray, numpy.ndarray]:
+    """The trial periods and powers of the spectrum (the numbers of STEM.ven)."""
+    ...
+
+def analyze_many(
+    light_curves: Iterable[LightCurveEntry],
+    *,
+    periods: Tuple[float, float],
+    intervals: Optional[int] = None,
+    peaks: int = 5,
+    prewhiten: int = 0,
+    window: bool = False,
+    fold: Fold = None,
+    threads: int = 0,
+    json_lines: bool = False,
+) -> List[Any]:
+    """One survey-run record a light curve, in order, over several threads:
+    a report, or {"file", "star", "error"} for a refused light curve (dicts,
+    or with json_lines=True the survey run's JSON Lines texts)."""
+    ...

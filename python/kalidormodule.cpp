@@ -1,0 +1,288 @@
+// The Python module kalidor: the analysis engine for numpy arrays.  The
+// reports come back as the command line's JSON report parsed by Python's
+// json module, so a dict holds the very keys and the very doubles of
+// kalidor --report json on the same data.  The GIL is released while the
+// engine computes; a long computation on the main thread still answers
+// Ctrl-C.
+#include <chrono>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include "curveinput.h"
+#include "engine.h"
+#include "manyanalyses.h"
+#include "reportwriter.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// How often a computation with the GIL released looks for Ctrl-C.
+const int SignalPollMilliseconds = 100;
+
+// The warning category of the engine's notes (a maximum period beyond the
+// span of the data, a grid too coarse for the peaks).
+PyObject *AnalysisWarning = nullptr;
+
+// Thrown from a hook once Python has an exception to raise (Ctrl-C): the
+// exception stays set on this thread until the GIL is taken back.
+struct PythonErrorPending {};
+
+bool OnMainThread()
+{
+    const py::module_ threading = py::module_::import("threading");
+    return threading.attr("current_thread")().is(threading.attr("main_thread")());
+}
+
+// Asks Python, at most every SignalPollMilliseconds and only on the main
+// thread (the only one that gets signals), whether a signal handler raised;
+// called with the GIL released.
+struct SignalWatch {
+    bool mainThread;
+    std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+
+    bool Raised()
+    {
+        if (!mainThread)
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last < std::chrono::milliseconds(SignalPollMilliseconds))
+            return false;
+        last = now;
+        py::gil_scoped_acquire acquire;
+        return PyErr_CheckSignals() != 0;
+    }
+};
+
+py::object ParsedJson(const std::string &text) { return py::module_::import("json").attr("loads")(text); }
+
+void WarnOfNotes(const std::vector<std::string> &notes)
+{
+    for (const std::string &note : notes)
+        if (PyErr_WarnEx(AnalysisWarning, note.c_str(), 2) != 0)
+            throw py::error_already_set();
+}
+
+// A numpy array that owns the vector's numbers.
+py::array_t<double> ArrayOwning(std::vector<double> &&values)
+{
+    auto *owned = new std::vector<double>(std::move(values));
+    py::capsule free(owned, [](void *p) { delete static_cast<std::vector<double> *>(p); });
+    return py::array_t<double>(static_cast<py::ssize_t>(owned->size()), owned->data(), free);
+}
+
+py::object Analyze(py::handle time, py::handle mag, py::handle err, py::handle periods, py::handle intervals,
+                   py::handle peaks, py::handle prewhiten, py::handle window, py::handle fold, py::handle timeScale,
+                   py::handle band, py::handle name, py::handle file, py::handle skipped, py::handle threads)
+{
+    const LightCurve curve = CurveOfArrays(time, mag, err, timeScale, band, name, file, skipped);
+    const AnalysisSettings settings = SettingsOfArguments(periods, intervals, peaks, prewhiten, window, fold, threads);
+    SignalWatch watch{OnMainThread()};
+    AnalysisOutcome outcome;
+    std::vector<std::string> notes;
+    bool interrupted = false;
+    {
+        py::gil_scoped_release release;
+        AnalysisHooks hooks;
+        hooks.note = [&notes](const std::string &text) { notes.push_back(text); };
+        hooks.progress = [&watch](long, long) {
+            if (watch.Raised())
+                throw PythonErrorPending();
+        };
+        try {
+            outcome = AnalyseLightCurve(curve, settings, hooks);
+        } catch (const PythonErrorPending &) {
+            interrupted = true;
+        }
+    }
+    if (interrupted)
+        throw py::error_already_set();
+    if (!outcome.ok)
+        throw py::value_error(outcome.error.english);
+    WarnOfNotes(notes);
+    PeriodReport report = outcome.report;
+    report.star = curve.name;
+    return ParsedJson(JsonReportLine(report));
+}
+
+py::tuple Spectrum(py::handle time, py::handle mag, py::handle periods, py::handle intervals, py::handle threads)
+{
+    const LightCurve curve = CurveOfArrays(time, mag, py::none(), py::str("JD"), py::none(), py::none(), py::none(),
+                                           py::none());
+    const AnalysisSettings settings =
+        SettingsOfArguments(periods, intervals, py::int_(1), py::int_(0), py::bool_(false), py::none(), threads);
+    SignalWatch watch{OnMainThread()};
+    std::vector<double> trialPeriods, powers;
+    EngineError error;
+    bool ok = false, interrupted = false;
+    {
+        py::gil_scoped_release release;
+        const GridChunkVisit visit = [&](const double *p, const double *v, long count) {
+            trialPeriods.insert(trialPeriods.end(), p, p + count);
+            powers.insert(powers.end(), v, v + count);
+            if (watch.Raised())
+                throw PythonErrorPending();
+        };
+        try {
+            ok = ComputeLightCurveSpectrum(curve, settings, visit, error);
+        } catch (const PythonErrorPending &) {
+            interrupted = true;
+        } catch (const std::bad_alloc &) {
+            error = {"", "out of memory"};
+        }
+    }
+    if (interrupted)
+        throw py::error_already_set();
+    if (!ok)
+        throw py::value_error(error.english);
+    return py::make_tuple(ArrayOwning(std::move(trialPeriods)), ArrayOwning(std::move(powers)));
+}
+
+py::list AnalyzeMany(py::handle curves, py::handle periods, py::handle intervals, py::handle peaks,
+                     py::handle prewhiten, py::handle window, py::handle fold, py::handle threads,
+                     py::handle jsonLines)
+{
+    if (!py::isinstance<py::bool_>(jsonLines))
+        throw py::value_error("json_lines must be True or False");
+    if (py::isinstance<py::str>(curves) || py::isinstance<py::dict>(curves) || !py::isinstance<py::iterable>(curves))
+        throw py::value_error("analyze_many takes a list of light curves (dicts or tuples of arrays)");
+    std::vector<LightCurve> list;
+    for (const py::handle entry : py::reinterpret_borrow<py::iterable>(curves))
+        list.push_back(CurveOfEntry(entry, list.size()));
+    const AnalysisSettings settings =
+        SettingsOfArguments(periods, intervals, peaks, prewhiten, window, fold, py::int_(0));
+    const int poolThreads = static_cast<int>(WholeArgument(threads, "threads", 0));
+    SignalWatch watch{OnMainThread()};
+    std::vector<std::string> records;
+    bool complete;
+    {
+        py::gil_scoped_release release;
+        complete = AnalyseLightCurves(list, settings, poolThreads, [&watch] { return watch.Raised(); },
+                                      SignalPollMilliseconds, records);
+    }
+    if (!complete)
+        throw py::error_already_set();
+    py::list reports;
+    const bool texts = jsonLines.cast<bool>();
+    for (const std::string &record : records)
+        reports.append(texts ? py::object(py::str(record)) : ParsedJson(record));
+    return reports;
+}
+
+const char *const ModuleDoc = R"(Period analysis of variable-star light curves.
+
+The functions take numpy arrays (or sequences of numbers) of times in days,
+usually reduced Julian dates (JD - 2400000) as kalidor's files hold them, and
+of magnitudes, and give plain Python values: a report is a dict with exactly
+the keys and numbers of ``kalidor --report json`` on the same data.  The
+engine computes with the GIL released, so Python threads (and Dask's threaded
+workers) analyse side by side.  Data or settings the engine refuses raise
+ValueError with the command line's message.
+
+    >>> import numpy, kalidor
+    >>> t = numpy.linspace(50000, 50030, 300)
+    >>> m = 10 + 0.3 * numpy.sin(2 * numpy.pi * t / 2.5)
+    >>> report = kalidor.analyze(t, m, periods=(1, 10))
+    >>> round(report["peaks"][0]["period"], 3)
+    2.5
+)";
+
+const char *const AnalyzeDoc = R"(analyze(time, mag, err=None, *, periods, intervals=None, peaks=5, prewhiten=0, window=False, fold=None, time_scale='JD', band=None, name=None, file=None, skipped=None, threads=0)
+--
+
+Analyse one light curve; return its period report as a dict.
+
+The dict has exactly the keys and values of ``kalidor --periods MIN:MAX
+--report json`` on the same estimates (the same doubles to the last bit):
+file, band, time_scale, observations, first, last, span, mean_magnitude,
+skipped, grid, significance_level, peaks and, when asked, prewhitening and
+fold; "star" as well when a name is given.  Numbers that no fit could give
+are None.
+
+time, mag     one-dimensional arrays of equal length: times in days (any
+              order) and magnitudes; integer dtypes are converted, strided
+              arrays are fine; strings, booleans and more dimensions are
+              refused.
+err           the uncertainties, one a time, or None.
+periods       (MIN, MAX): the range of trial periods in days.
+intervals     the number of grid intervals K (K + 1 trial periods); None
+              chooses ten grid points across the narrowest peak.
+peaks         the strongest peaks reported (at least 1).
+prewhiten     periods found in turn by prewhitening (0: none).
+window        also compute the spectral window (no file is written).
+fold          None, a period in days, or "best" (the strongest peak).
+time_scale    "JD", "HJD" or "BJD_TDB": what the times are, for the report.
+band, name    the band and the star's name, for the report.
+file          the input file's name, for the report (default "").
+skipped       {"limits": L, "other_bands": B, "empty": E}: rows a reader
+              left out, for the report (read_table gives it).
+threads       threads of a large spectrum pass; 0 chooses.
+
+The engine's notes (a maximum period beyond the span of the data, a grid
+too coarse for the peaks) are issued as kalidor.AnalysisWarning.  Refused
+data or settings (fewer than 5 estimates, NaN, arrays of different lengths,
+MIN not below MAX ...) raise ValueError with the command line's message.
+)";
+
+const char *const SpectrumDoc = R"(spectrum(time, mag, *, periods, intervals=None, threads=0)
+--
+
+The power spectrum of a light curve: return (periods, powers).
+
+Two numpy arrays of K + 1 values over the grid that analyze searches: the
+trial periods from MIN to MAX and the powers of the magnitudes centred on
+their mean, the numbers of the spectrum file (STEM.ven) that the command line
+writes for the same data and settings.  No file is written.  The arguments
+and refusals are those of analyze.
+)";
+
+const char *const AnalyzeManyDoc = R"(analyze_many(light_curves, *, periods, intervals=None, peaks=5, prewhiten=0, window=False, fold=None, threads=0, json_lines=False)
+--
+
+Analyse many light curves over several threads; return one dict each.
+
+light_curves  a list (or any iterable) of light curves, each a dict with the
+              keys of analyze's arguments (time, mag and optionally err,
+              time_scale, band, name, file, skipped), such as read_table
+              gives, or a tuple (time, mag) or (time, mag, err).
+threads       how many light curves are analysed at once, each on one
+              thread (0: every usable core).
+json_lines    True gives each record as the text the survey run prints
+              (one JSON Lines record ending in a line feed) instead of a dict.
+The other settings are analyze's, the same for every light curve.
+
+The reports come in the order of the light curves.  Each is the record that
+kalidor's survey run prints for the star: analyze's dict, with "star" (the
+name, when given) and "notes" (the engine's notes, when there are any).  A
+light curve the engine refuses gets {"file": ..., "star": ..., "error": ...}
+instead, and the others are analysed all the same.  An entry that is no
+light curve at all (not a dict or tuple, strings for numbers, 2-D arrays)
+raises ValueError naming its index before anything is computed.
+)";
+
+} // namespace
+
+PYBIND11_MODULE(kalidor, m)
+{
+    py::options options;
+    options.disable_function_signatures();
+    m.doc() = ModuleDoc;
+    AnalysisWarning = PyErr_NewExceptionWithDoc("kalidor.AnalysisWarning",
+                                                "A note of the analysis: the result stands, but look at it twice.",
+                                                PyExc_UserWarning, nullptr);
+    if (AnalysisWarning == nullptr)
+        throw py::error_already_set();
+    m.attr("AnalysisWarning") = py::reinterpret_borrow<py::object>(AnalysisWarning);
+    m.attr("MAX_INTERVALS") = MaxIntervals;
+
+    const py::none none;
+    m.def("analyze", &Analyze, AnalyzeDoc, py::arg("time"), py::arg("mag"), py::arg("err") = none, py::kw_only(),
+          py::arg("periods"), py::arg("intervals") = none, py::arg("peaks") = 5, py::arg("prewhiten") = 0,
+          py::arg("window") = false, py::arg("fold") = none, py::arg("time_scale") = "JD", py::arg("band") = none,
+          py::arg("name") = none, py::arg("file") = none, py::arg("skipped") = none, py::arg("threads") = 0);
+    m.def("spectrum", &Spectrum, SpectrumDoc, py::arg("time"), py::arg("mag"), py::kw_only(), py::arg("periods"),
+          py::arg("intervals") = none, py::arg("threads") = 0);
+    m.def("analyze_many", &AnalyzeMany, AnalyzeManyDoc, py::arg("light_curves"), py::kw_only(), py::arg("periods"),
+          py::arg("intervals") = none, py::arg("peaks") = 5, py::arg("prewhiten") = 0, py::arg("window") = false,
+          py::arg("fold") = none, py::arg("threads") = 0, py::arg("json_lines") = false);
+}
