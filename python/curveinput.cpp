@@ -71,11 +71,18 @@ double FiniteNumber(const py::handle &value, const std::string &what)
     return number;
 }
 
+// A dict or any other collections.abc.Mapping.
+bool IsMapping(const py::handle &value)
+{
+    return py::isinstance<py::dict>(value) ||
+           py::isinstance(value, py::module_::import("collections.abc").attr("Mapping"));
+}
+
 void ReadSkipped(const py::handle &skipped, LightCurve &curve)
 {
     if (skipped.is_none())
         return;
-    if (!PyMapping_Check(skipped.ptr()) || py::isinstance<py::str>(skipped))
+    if (!IsMapping(skipped))
         Refuse("skipped must be None or a mapping with the keys limits, other_bands and empty");
     const py::dict counts(py::reinterpret_borrow<py::object>(skipped));
     for (const auto &item : counts) {
@@ -186,7 +193,7 @@ LightCurve CurveOfEntry(const py::handle &entry, std::size_t index)
     try {
         if (py::isinstance<py::dict>(entry))
             return CurveOfMapping(py::reinterpret_borrow<py::dict>(entry));
-        if (PyMapping_Check(entry.ptr()) && !PySequence_Check(entry.ptr()))
+        if (IsMapping(entry))
             return CurveOfMapping(py::dict(py::reinterpret_borrow<py::object>(entry)));
         if (py::isinstance<py::tuple>(entry) || py::isinstance<py::list>(entry))
             return CurveOfSequence(py::reinterpret_borrow<py::sequence>(entry));

@@ -59,7 +59,7 @@ py::object ParsedJson(const std::string &text) { return py::module_::import("jso
 void WarnOfNotes(const std::vector<std::string> &notes)
 {
     for (const std::string &note : notes)
-        if (PyErr_WarnEx(AnalysisWarning, note.c_str(), 2) != 0)
+        if (PyErr_WarnEx(AnalysisWarning, note.c_str(), 1) != 0)
             throw py::error_already_set();
 }
 

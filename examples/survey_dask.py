@@ -1,0 +1,224 @@
+#!/usr/bin/python3
+"""A survey on a Dask cluster: the light curves of many stars analysed by the
+kalidor module on the cluster's workers, one catalogue written here.
+
+    survey_dask.py --periods MIN:MAX [OPTION]... INPUT...
+
+INPUT is a folder (its files, in the order of their names), light-curve
+files, or a table with a star column (--star-column NAME; one light curve a
+star).  The files are cut into partitions of a dask.bag; each worker reads
+its partition's files and analyses them with kalidor.analyze_many.  The
+records come back in the order of the input and are printed as kalidor's
+survey run prints them (one JSON Lines record a star, byte for byte the
+same); --catalogue FILE also writes its CSV catalogue, the same bytes as
+kalidor --catalogue FILE over the same files.
+
+Without --scheduler a LocalCluster is started on this machine (--workers
+processes of --threads-per-worker threads).  --scheduler ADDRESS
+(tcp://host:8786) uses a running cluster instead; its workers need the
+kalidor module and must see the input files under the same names (a shared
+file system), and nothing else changes.
+
+The status is 0 when every star was analysed and 1 when some were refused,
+as for kalidor's survey run.
+"""
+import argparse
+import json
+import os
+import sys
+
+import dask.bag
+import distributed
+
+import kalidor
+
+
+def number(value):
+    """A number of the catalogue: full precision, empty when there is none."""
+    return "" if value is None else "%.17g" % value
+
+
+def field(text):
+    """A CSV field, quoted when it holds a separator, a quote or a line end."""
+    text = "" if text is None else str(text)
+    if not any(c in text for c in ',"\n\r'):
+        return text
+    return '"' + text.replace('"', '""') + '"'
+
+
+CATALOGUE_HEADER = ("star,file,band,observations,span,period,period_error,power,false_alarm_probability,"
+                    "amplitude,epoch_of_maximum,error\n")
+
+
+def catalogue_row(record):
+    """The catalogue row of one record: the strongest peak, or the refusal."""
+    if "error" in record:
+        return "%s,%s,,,,,,,,,,%s\n" % (field(record["star"]), field(record["file"]), field(record["error"]))
+    row = "%s,%s,%s,%d,%s," % (field(record.get("star", "")), field(record["file"]), field(record["band"]),
+                               record["observations"], number(record["span"]))
+    if not record["peaks"]:
+        return row + ",,,,,,\n"
+    p = record["peaks"][0]
+    return row + ",".join(number(p[k]) for k in ("period", "period_error", "power", "false_alarm_probability",
+                                                 "amplitude", "epoch_of_maximum")) + ",\n"
+
+
+def error_record(path, star, message):
+    """The record of a file or star that could not be analysed, as kalidor prints it."""
+    return json.dumps({"file": path, "star": star, "error": message}, ensure_ascii=False,
+                      separators=(",", ":")) + "\n"
+
+
+def read_file(path, reading):
+    """The light curves of one file (dicts for analyze_many), or its refusal as a text."""
+    try:
+        return kalidor.read_table(path, **reading), None
+    except (ValueError, OSError) as refusal:
+        return [], str(refusal)
+
+
+def analyse_files(paths, reading, settings):
+    """Run on a worker: reads the files of one partition and analyses their
+    stars, one thread; the JSON Lines records in the order of the files."""
+    records = []
+    for path in paths:
+        curves, refusal = read_file(path, reading)
+        if refusal is not None:
+            records.append(error_record(path, None, refusal))
+        else:
+            records.extend(analyse_curves(curves, settings))
+    return records
+
+
+def analyse_curves(curves, settings):
+    """Run on a worker: the records of light curves read already; a star whose
+    rows the reader refused gets its refusal."""
+    usable = [c for c in curves if not c.get("refusal")]
+    analysed = iter(kalidor.analyze_many([{k: v for k, v in c.items() if k != "refusal"} for c in usable],
+                                         threads=1, json_lines=True, **settings))
+    return [error_record(c["file"], c["name"], c["refusal"]) if c.get("refusal") else next(analysed)
+            for c in curves]
+
+
+def input_files(inputs):
+    """The files of the inputs: a folder gives its files in the order of their names."""
+    files = []
+    for name in inputs:
+        if os.path.isdir(name):
+            files.extend(os.path.join(name, entry) for entry in sorted(os.listdir(name))
+                         if os.path.isfile(os.path.join(name, entry)))
+        else:
+            files.append(name)
+    return files
+
+
+def survey_bag(options, reading, settings):
+    """The records as a dask.bag: of files read by the workers, or of the
+    stars of a table read here."""
+    files = input_files(options.inputs)
+    if options.star_column:
+        curves = []
+        for path in files:
+            curves.extend(kalidor.read_table(path, star_column=options.star_column, **reading))
+        stars = dask.bag.from_sequence(curves, partition_size=options.partition_size)
+        return stars.map_partitions(analyse_curves, settings)
+    paths = dask.bag.from_sequence(files, partition_size=options.partition_size)
+    return paths.map_partitions(analyse_files, reading, settings)
+
+
+def start_client(options):
+    if options.scheduler:
+        return distributed.Client(options.scheduler)
+    cluster = distributed.LocalCluster(n_workers=options.workers, threads_per_worker=options.threads_per_worker,
+                                       processes=True, dashboard_address=None)
+    return distributed.Client(cluster)
+
+
+class Catalogue:
+    """The catalogue file, written beside its name and put in place when complete."""
+
+    def __init__(self, name):
+        self.name = name
+        self.out = None
+        if name:
+            self.out = open(name + ".part", "w", encoding="utf-8", newline="")
+            self.out.write(CATALOGUE_HEADER)
+
+    def write(self, record):
+        if self.out:
+            self.out.write(catalogue_row(record))
+
+    def finish(self):
+        if self.out:
+            self.out.close()
+            os.replace(self.name + ".part", self.name)
+
+
+def run_survey(options):
+    settings = dict(periods=options.periods, intervals=options.intervals, peaks=options.peaks,
+                    prewhiten=options.prewhiten, fold=options.fold)
+    reading = dict(band=options.band) if options.band else {}
+    out = open(options.jsonl, "w", encoding="utf-8") if options.jsonl else sys.stdout
+    catalogue = Catalogue(options.catalogue)
+    refused = 0
+    with start_client(options) as client:
+        # One future a partition, gathered in order: the records are written
+        # as they come and the cluster forgets each partition once written.
+        partitions = client.compute(survey_bag(options, reading, settings).to_delayed())
+        for partition in partitions:
+            for text in partition.result():
+                out.write(text)
+                record = json.loads(text)
+                refused += "error" in record
+                catalogue.write(record)
+            partition.release()
+        client.close()
+    out.flush()
+    catalogue.finish()
+    return 1 if refused else 0
+
+
+def period_range(text):
+    try:
+        low, high = (float(part) for part in text.split(":"))
+    except ValueError:
+        raise argparse.ArgumentTypeError("MIN:MAX in days, not %r" % text)
+    return (low, high)
+
+
+def fold_choice(text):
+    return text if text == "best" else float(text)
+
+
+def parse_options(arguments):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("inputs", nargs="+", metavar="INPUT", help="a folder, light-curve files, or a table")
+    parser.add_argument("--periods", type=period_range, required=True, metavar="MIN:MAX",
+                        help="trial periods in days")
+    parser.add_argument("--intervals", type=int, help="number of intervals (default: from the data)")
+    parser.add_argument("--peaks", type=int, default=5, help="the strongest peaks reported (default 5)")
+    parser.add_argument("--prewhiten", type=int, default=0, help="periods found in turn")
+    parser.add_argument("--fold", type=fold_choice, help="also fold at a period, or at the best one")
+    parser.add_argument("--band", help="the band of a table (default: the band with most estimates)")
+    parser.add_argument("--star-column", metavar="NAME", help="the column of a table that names the star")
+    parser.add_argument("--catalogue", metavar="FILE", help="also write one CSV row a star to FILE")
+    parser.add_argument("--jsonl", metavar="FILE", help="the records into FILE instead of standard output")
+    parser.add_argument("--scheduler", metavar="ADDRESS", help="a running Dask scheduler (tcp://host:8786)")
+    parser.add_argument("--workers", type=int, default=os.cpu_count(), help="workers of the local cluster")
+    parser.add_argument("--threads-per-worker", type=int, default=1, help="threads of each local worker")
+    parser.add_argument("--partition-size", type=int, default=50, help="files (or stars) a partition")
+    return parser.parse_args(arguments)
+
+
+def main(arguments):
+    options = parse_options(arguments)
+    try:
+        return run_survey(options)
+    except ValueError as refusal:
+        print("survey_dask.py: %s" % refusal, file=sys.stderr)
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
