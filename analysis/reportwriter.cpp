@@ -91,20 +91,8 @@ void WriteFoldLines(const PeriodReport &r, std::FILE *out)
     Line(out, "  Residual rms:", Text("%.4f", r.fold.residualRms) + " mag");
 }
 
-} // namespace
-
-void WriteTextReport(const PeriodReport &r, std::FILE *out)
-{
-    WriteDataLines(r, out);
-    WritePeakTable(r, out);
-    if (!r.prewhitening.empty())
-        WritePrewhiteningTable(r, out);
-    if (r.hasFold)
-        WriteFoldLines(r, out);
-    std::fflush(out);
-}
-
-void WriteJsonReport(const PeriodReport &r, std::FILE *out)
+// The report as one JSON object, its keys in the order written.
+Json ReportJson(const PeriodReport &r)
 {
     Json j;
     j["file"] = r.file;
@@ -145,7 +133,35 @@ void WriteJsonReport(const PeriodReport &r, std::FILE *out)
                      {"epoch", Number(r.fold.epoch)},
                      {"amplitude", Number(r.fold.amplitude)},
                      {"residual_rms", Number(r.fold.residualRms)}};
-    const std::string text = j.dump(2) + "\n";
+    return j;
+}
+
+} // namespace
+
+void WriteTextReport(const PeriodReport &r, std::FILE *out)
+{
+    WriteDataLines(r, out);
+    WritePeakTable(r, out);
+    if (!r.prewhitening.empty())
+        WritePrewhiteningTable(r, out);
+    if (r.hasFold)
+        WriteFoldLines(r, out);
+    std::fflush(out);
+}
+
+std::string JsonReportText(const PeriodReport &report)
+{
+    return ReportJson(report).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string JsonReportLine(const PeriodReport &report)
+{
+    return ReportJson(report).dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+void WriteJsonReport(const PeriodReport &report, std::FILE *out)
+{
+    const std::string text = JsonReportText(report);
     std::fwrite(text.data(), 1, text.size(), out);
     std::fflush(out);
 }
