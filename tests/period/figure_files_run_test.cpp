@@ -1,13 +1,15 @@
 // End-to-end runs of kalidor --plots where the figure files meet trouble: a
 // file size limit (the write fails with EFBIG, whether SIGXFSZ is ignored or
-// at its default action when the program starts), a full file system, an
-// ending signal while a figure is written, a symbolic link planted at a
+// at its default action when the program starts), a full file system (where
+// one can be mounted), an ending signal while a figure is written, a symbolic link planted at a
 // figure's name.  The earlier figure keeps every byte, nothing unfinished
 // is left in the folder, and a link is replaced, never written through.
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sched.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -178,6 +180,85 @@ TEST(KalidorFigureFiles, AFigureBeyondTheFileSizeLimitStopsTheRunAndLeavesTheEar
             ExpectEarlierFiguresKept(folder, form, earlier);
             std::filesystem::remove_all(folder.base);
         }
+    }
+}
+
+namespace {
+
+// Copies every entry of dir into the folder 'into' (made), links as links.
+void CopyEntries(const std::string &dir, const std::string &into)
+{
+    std::filesystem::create_directories(into);
+    for (const auto &e : std::filesystem::directory_iterator(dir))
+        std::filesystem::copy(e.path(), into + "/" + e.path().filename().string(),
+                              std::filesystem::copy_options::copy_symlinks);
+}
+
+// Fills the file system of dir until 'room' bytes are left: a file that
+// takes all there is, then cut back.
+bool FillFileSystem(const std::string &dir, off_t room)
+{
+    const int fd = open((dir + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const std::string block(4096, 'f');
+    off_t size = 0;
+    for (ssize_t done; (done = write(fd, block.data(), block.size())) > 0;)
+        size += done;
+    const bool cut = size > room && ftruncate(fd, size - room) == 0;
+    close(fd);
+    return cut;
+}
+
+// In a child with a mount namespace of its own: a small file system at
+// folder.work holding the star and earlier figures (short texts, so that
+// emptying them makes no room), filled up to two pages, and a run there.
+// What the run leaves is copied to folder.base/after, its exit status
+// written to folder.base/status.  The child's status is 77 when no file
+// system can be mounted (no privilege for it).
+int RunOnAFullFileSystem(const Folder &folder, const char *form, const EarlierFigures &earlier)
+{
+    const pid_t child = fork();
+    if (child != 0)
+        return WaitStatus(child);
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", folder.work.c_str(), "tmpfs", 0, "size=1m") != 0)
+        _exit(77);
+    WriteFileContent(folder.work + "star.jud", Observations);
+    WriteFileContent(folder.work + FigureName("spectrum", form), earlier.spectrum);
+    WriteFileContent(folder.work + FigureName("phase", form), earlier.phase);
+    // Room for the spectrum file (one page), not for a figure.
+    if (!FillFileSystem(folder.work, 8192))
+        _exit(1);
+    const int status = WaitStatus(StartKalidor(folder, BatchArguments(form)));
+    unlink((folder.work + "filler").c_str());
+    CopyEntries(folder.work, folder.base + "/after");
+    WriteFileContent(folder.base + "/status", std::to_string(status));
+    _exit(0);
+}
+
+} // namespace
+
+// A file system without room for the figure: the run stops with the write
+// fault, the earlier figures keep every byte and nothing unfinished stays.
+TEST(KalidorFigureFiles, AFigureOnAFullFileSystemStopsTheRunAndLeavesTheEarlierOne)
+{
+    for (const char *form : Forms) {
+        SCOPED_TRACE(form);
+        const Folder folder = MakeFolder();
+        const EarlierFigures earlier = {"an earlier spectrum figure\n", "an earlier phase figure\n"};
+        const int child = RunOnAFullFileSystem(folder, form, earlier);
+        if (ExitedWith(child, 77)) {
+            std::filesystem::remove_all(folder.base);
+            GTEST_SKIP() << "no small file system can be mounted here";
+        }
+        ASSERT_TRUE(ExitedWith(child, 0)) << child;
+        const int status = std::stoi(FileContent(folder.base + "/status"));
+        EXPECT_TRUE(ExitedWith(status, 101)) << status;
+        EXPECT_NE(FileContent(folder.base + "/stderr").find("kalidor: cannot write the figure"), std::string::npos);
+        const Folder after = {folder.base, folder.base + "/after/"};
+        ExpectEarlierFiguresKept(after, form, earlier);
+        std::filesystem::remove_all(folder.base);
     }
 }
 
