@@ -110,7 +110,9 @@ struct SineComponent {
 // squares, refining frequencies, cosine and sine terms from the values
 // given; on success replaces them, sets the errors, the constant and the
 // residual rms and returns true.  False (components untouched) when the fit
-// fails or has too few observations (n <= 1 + 3 * components).
+// fails or has too few observations (n <= 1 + 3 * components).  Throws
+// std::bad_alloc, as a failed allocation does, when the fit's matrices
+// (n by 1 + 3 * components) do not fit in memory.
 bool FitSinesTogether(const double *t, const double *y, int n, double reference,
                       std::vector<SineComponent> &components, double &constant, double &residualRms);
 // residual[i] = y[i] minus the constant and all components at t[i]

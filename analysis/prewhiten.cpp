@@ -5,6 +5,7 @@
 #include <gsl/gsl_multifit_nlinear.h>
 
 #include <cmath>
+#include <new>
 
 #include "analysis.h"
 
@@ -76,6 +77,16 @@ double AmplitudeError(double a, double b, double varA, double varB, double covAB
     return std::sqrt(std::fmax(a * a * varA + b * b * varB + 2 * a * b * covAB, 0.0)) / amplitude;
 }
 
+void FreeFitMemory(gsl_vector *start, gsl_multifit_nlinear_workspace *work, gsl_matrix *covariance)
+{
+    if (covariance != nullptr)
+        gsl_matrix_free(covariance);
+    if (work != nullptr)
+        gsl_multifit_nlinear_free(work);
+    if (start != nullptr)
+        gsl_vector_free(start);
+}
+
 } // namespace
 
 bool FitSinesTogether(const double *t, const double *y, int n, double reference,
@@ -97,16 +108,22 @@ bool FitSinesTogether(const double *t, const double *y, int n, double reference,
     fdf.params = &data;
 
     gsl_vector *start = gsl_vector_alloc(p);
+    gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
+    gsl_multifit_nlinear_workspace *work =
+        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, fdf.n, fdf.p);
+    gsl_matrix *covariance = gsl_matrix_alloc(p, p);
+    if (start == nullptr || work == nullptr || covariance == nullptr) {
+        // The Jacobian of n rows and p columns does not fit in memory: as
+        // any allocation that fails.
+        FreeFitMemory(start, work, covariance);
+        throw std::bad_alloc();
+    }
     gsl_vector_set(start, 0, constant);
     for (int j = 0; j < count; ++j) {
         gsl_vector_set(start, 1 + 3 * j, components[j].frequency);
         gsl_vector_set(start, 2 + 3 * j, components[j].cosine);
         gsl_vector_set(start, 3 + 3 * j, components[j].sine);
     }
-    gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
-    gsl_multifit_nlinear_workspace *work =
-        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, fdf.n, fdf.p);
-    gsl_matrix *covariance = gsl_matrix_alloc(p, p);
     bool fitted = false;
     int info = 0;
     if (gsl_multifit_nlinear_init(start, &fdf, work) == GSL_SUCCESS) {
@@ -134,9 +151,7 @@ bool FitSinesTogether(const double *t, const double *y, int n, double reference,
             residualRms = std::sqrt(chiSquare / n);
         }
     }
-    gsl_matrix_free(covariance);
-    gsl_multifit_nlinear_free(work);
-    gsl_vector_free(start);
+    FreeFitMemory(start, work, covariance);
     return fitted;
 }
 

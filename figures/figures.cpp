@@ -8,9 +8,14 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -262,19 +267,48 @@ double LargestFinite(const std::vector<double> &values)
     return largest;
 }
 
+// Where cairo's output goes: a descriptor, and the error of a write that
+// failed.
+struct DescriptorSink {
+    int fd;
+    int error;
+};
+
+// cairo's write function: every byte into the descriptor, continuing after
+// an interrupted or partial write; a write that makes no progress counts
+// as a full disk.
+cairo_status_t WriteToDescriptor(void *closure, const unsigned char *data, unsigned int length)
+{
+    DescriptorSink *sink = static_cast<DescriptorSink *>(closure);
+    while (length > 0) {
+        const ssize_t done = write(sink->fd, data, length);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            sink->error = done < 0 ? errno : ENOSPC;
+            return CAIRO_STATUS_WRITE_ERROR;
+        }
+        data += done;
+        length -= static_cast<unsigned int>(done);
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
 // The page is drawn by 'draw' on a surface of the asked form and written
-// into fileName; the text of a failure, empty on success.
-std::string RenderFigure(const std::string &fileName, FigureFormat format, FigureSize size,
+// into the descriptor fd; the text of a failure (after 'name'), empty on
+// success.
+std::string RenderFigure(int fd, const std::string &name, FigureFormat format, FigureSize size,
                          const std::function<void(cairo_t *)> &draw)
 {
+    DescriptorSink sink = {fd, 0};
     cairo_surface_t *surface = nullptr;
     if (format == FigurePng) {
         surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width, size.height);
     } else if (format == FigureSvg) {
-        surface = cairo_svg_surface_create(fileName.c_str(), size.width, size.height);
+        surface = cairo_svg_surface_create_for_stream(WriteToDescriptor, &sink, size.width, size.height);
         cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
     } else {
-        surface = cairo_pdf_surface_create(fileName.c_str(), size.width, size.height);
+        surface = cairo_pdf_surface_create_for_stream(WriteToDescriptor, &sink, size.width, size.height);
     }
     cairo_t *cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 1, 1, 1);
@@ -283,16 +317,34 @@ std::string RenderFigure(const std::string &fileName, FigureFormat format, Figur
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
     if (status == CAIRO_STATUS_SUCCESS && format == FigurePng)
-        status = cairo_surface_write_to_png(surface, fileName.c_str());
+        status = cairo_surface_write_to_png_stream(surface, WriteToDescriptor, &sink);
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS)
         status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
+    // A PDF surface over a stream does not always pass a failed write on
+    // to its status; the sink remembers it.
+    if (status == CAIRO_STATUS_SUCCESS && sink.error != 0)
+        status = CAIRO_STATUS_WRITE_ERROR;
     if (status == CAIRO_STATUS_SUCCESS)
         return std::string();
+    return name + ": " + cairo_status_to_string(status);
+}
+
+// A figure drawn by 'render' into the file fileName, created or emptied;
+// a file that is not completed is removed.
+std::string RenderFigureFile(const std::string &fileName, const std::function<std::string(int)> &render)
+{
+    const int fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return fileName + ": " + std::strerror(errno);
+    std::string failure = render(fd);
+    if (close(fd) != 0 && failure.empty())
+        failure = fileName + ": " + std::strerror(errno);
     // No half-written figure is left behind.
-    std::remove(fileName.c_str());
-    return fileName + ": " + cairo_status_to_string(status);
+    if (!failure.empty())
+        std::remove(fileName.c_str());
+    return failure;
 }
 
 } // namespace
@@ -422,10 +474,10 @@ FigurePanel PhasePanel(const PhaseFigure &figure, FigureSize size)
     return p;
 }
 
-std::string WriteSpectrumFigure(const SpectrumFigure &figure, const std::string &fileName, FigureFormat format,
-                                FigureSize size)
+std::string WriteSpectrumFigureTo(const SpectrumFigure &figure, int fd, const std::string &name, FigureFormat format,
+                                  FigureSize size)
 {
-    return RenderFigure(fileName, format, size, [&](cairo_t *cr) {
+    return RenderFigure(fd, name, format, size, [&](cairo_t *cr) {
         const bool window = !figure.windowPowers.empty();
         const FigurePanel p = SpectrumPanel(figure, size, 0);
         DrawTitle(cr, size, figure.title);
@@ -453,10 +505,10 @@ std::string WriteSpectrumFigure(const SpectrumFigure &figure, const std::string 
     });
 }
 
-std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileName, FigureFormat format,
-                             FigureSize size)
+std::string WritePhaseFigureTo(const PhaseFigure &figure, int fd, const std::string &name, FigureFormat format,
+                               FigureSize size)
 {
-    return RenderFigure(fileName, format, size, [&](cairo_t *cr) {
+    return RenderFigure(fd, name, format, size, [&](cairo_t *cr) {
         const FigurePanel p = PhasePanel(figure, size);
         char epoch[64];
         std::snprintf(epoch, sizeof epoch, "%.4f", figure.epoch);
@@ -491,4 +543,18 @@ std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileN
         cairo_stroke(cr);
         cairo_restore(cr);
     });
+}
+
+std::string WriteSpectrumFigure(const SpectrumFigure &figure, const std::string &fileName, FigureFormat format,
+                                FigureSize size)
+{
+    return RenderFigureFile(
+        fileName, [&](int fd) { return WriteSpectrumFigureTo(figure, fd, fileName, format, size); });
+}
+
+std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileName, FigureFormat format,
+                             FigureSize size)
+{
+    return RenderFigureFile(fileName,
+                            [&](int fd) { return WritePhaseFigureTo(figure, fd, fileName, format, size); });
 }

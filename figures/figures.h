@@ -80,8 +80,20 @@ FigurePanel PhasePanel(const PhaseFigure &figure, FigureSize size);
 // The fitted magnitude at a phase.
 double FittedMagnitude(const PhaseFigure &figure, double phase);
 
-// Write the figure into fileName.  Return an empty text on success, else
-// what went wrong.
+// Draw the figure into the open descriptor fd, from where it stands; the
+// descriptor is left open (the caller completes or discards the file).
+// 'name' is the file's name as the text of a failure gives it.  Return an
+// empty text on success, else "name: " and what went wrong.
+std::string WriteSpectrumFigureTo(const SpectrumFigure &figure, int fd, const std::string &name, FigureFormat format,
+                                  FigureSize size);
+std::string WritePhaseFigureTo(const PhaseFigure &figure, int fd, const std::string &name, FigureFormat format,
+                               FigureSize size);
+
+// Write the figure into fileName, created or emptied in place (through a
+// symbolic link there); a file that is not completed is removed.  Return
+// an empty text on success, else what went wrong.  A program that must keep
+// an earlier figure until the new one is complete draws into a file of its
+// own with the functions above.
 std::string WriteSpectrumFigure(const SpectrumFigure &figure, const std::string &fileName, FigureFormat format,
                                 FigureSize size);
 std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileName, FigureFormat format,

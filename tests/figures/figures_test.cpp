@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -205,6 +211,53 @@ TEST(FigureFiles, AFileThatCannotBeWrittenIsToldAndNotLeft)
         const std::string name = std::string("/nonexistent-folder/x") + FigureExtension(format);
         EXPECT_NE(WriteSpectrumFigure(MadeSpectrum(false), name, format, {}), "");
         EXPECT_NE(access(name.c_str(), F_OK), 0);
+    }
+}
+
+// Into a descriptor: the figure is written from where the descriptor
+// stands, and a write that fails (a full disk) is told for every form,
+// with the name the caller gives, also where cairo's own status would not
+// tell it.
+TEST(FigureFiles, DrawnIntoADescriptorAndAFailedWriteIsTold)
+{
+    const char *const signatures[] = {"\x89PNG\r\n\x1a\n", "<?xml", "%PDF-"};
+    const FigureFormat formats[] = {FigurePng, FigureSvg, FigurePdf};
+    for (int f = 0; f < 3; ++f) {
+        SCOPED_TRACE(FigureExtension(formats[f]));
+        const std::string name = Scratch("descriptor") + FigureExtension(formats[f]);
+        const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, "head", 4), 4);
+        EXPECT_EQ(WriteSpectrumFigureTo(MadeSpectrum(false), fd, "shown.name", formats[f], {}), "");
+        EXPECT_EQ(WritePhaseFigureTo(MadePhase(), fd, "shown.name", formats[f], {}), "");
+        close(fd);
+        const std::string content = Content(name);
+        EXPECT_EQ(content.compare(0, 4 + std::strlen(signatures[f]), std::string("head") + signatures[f]), 0);
+        std::remove(name.c_str());
+
+        // A full disk from the first byte, and a file size limit met
+        // within the figure (in a child, which alone takes the limit).
+        const rlim_t within = 4096;
+        ASSERT_GT(content.size(), 2 * within);
+        for (int kind = 0; kind < 2; ++kind) {
+            const auto failure = [&](int fd) {
+                return kind == 0 ? WriteSpectrumFigureTo(MadeSpectrum(true), fd, "shown.name", formats[f], {})
+                                 : WritePhaseFigureTo(MadePhase(), fd, "shown.name", formats[f], {});
+            };
+            const int full = open("/dev/full", O_WRONLY);
+            ASSERT_GE(full, 0);
+            EXPECT_EQ(failure(full), "shown.name: error while writing to output stream") << kind;
+            close(full);
+            const auto writeUnderLimit = [&] {
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit = {within, within};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                std::exit(failure(fd) == "shown.name: error while writing to output stream" ? 0 : 1);
+            };
+            EXPECT_EXIT(writeUnderLimit(), ::testing::ExitedWithCode(0), "") << kind;
+            std::remove(name.c_str());
+        }
     }
 }
 
