@@ -37,23 +37,30 @@ struct TableContent {
     std::unordered_map<std::string, int> starIndex;
 };
 
+// The index of a band's spelling, taken into the table when it is new.
 int BandOfSpelling(TableContent &table, const std::string &band)
 {
-    const auto found = table.bandIndex.emplace(band, static_cast<int>(table.bandNames.size()));
-    if (found.second) {
-        table.bandNames.push_back(band);
-        const auto bandClass = table.classIndex.emplace(BandKey(band), static_cast<int>(table.classIndex.size()));
-        table.bandClass.push_back(bandClass.first->second);
-    }
-    return found.first->second;
+    const auto found = table.bandIndex.find(band);
+    if (found != table.bandIndex.end())
+        return found->second;
+    const int spelling = static_cast<int>(table.bandNames.size());
+    table.bandIndex.emplace(band, spelling);
+    table.bandNames.push_back(band);
+    const auto bandClass = table.classIndex.emplace(BandKey(band), static_cast<int>(table.classIndex.size()));
+    table.bandClass.push_back(bandClass.first->second);
+    return spelling;
 }
 
+// The index of a star's name, taken into the table when it is new.
 int StarOfName(TableContent &table, const std::string &name)
 {
-    const auto found = table.starIndex.emplace(name, static_cast<int>(table.starNames.size()));
-    if (found.second)
-        table.starNames.push_back(name);
-    return found.first->second;
+    const auto found = table.starIndex.find(name);
+    if (found != table.starIndex.end())
+        return found->second;
+    const int star = static_cast<int>(table.starNames.size());
+    table.starIndex.emplace(name, star);
+    table.starNames.push_back(name);
+    return star;
 }
 
 std::string TimeScaleOfColumn(const std::string &name)

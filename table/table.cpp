@@ -371,11 +371,14 @@ std::string BandKey(const std::string &band)
 
 void CountBand(BandTally &tally, const std::string &band)
 {
-    const auto found = tally.index.emplace(BandKey(band), tally.counts.size());
-    if (found.second)
-        tally.counts.push_back({band, 1});
-    else
-        ++tally.counts[found.first->second].count;
+    const std::string key = BandKey(band);
+    const auto found = tally.index.find(key);
+    if (found != tally.index.end()) {
+        ++tally.counts[found->second].count;
+        return;
+    }
+    tally.index.emplace(key, tally.counts.size());
+    tally.counts.push_back({band, 1});
 }
 
 std::string MostEstimatedBand(const BandTally &tally) { return MostEstimatedBand(tally.counts); }
