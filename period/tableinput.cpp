@@ -80,15 +80,6 @@ std::string BandWithMostEstimates(TableFile &table, const TableLayout &layout)
     return MostEstimatedBand(counts);
 }
 
-std::string TimeScaleOfColumn(const std::string &name)
-{
-    if (name == "HJD")
-        return "HJD";
-    if (name == "BJD" || name == "BJD_TDB")
-        return "BJD_TDB";
-    return "JD";
-}
-
 // Takes the estimates of the chosen band into the observation list.
 void TakeEstimates(TableFile &table, const TableLayout &layout, const std::string &band)
 {

@@ -230,6 +230,15 @@ bool FindSurveyTableLayout(const std::string &firstLine, const std::string &star
     return missing.empty();
 }
 
+std::string TimeScaleOfColumn(const std::string &timeName)
+{
+    if (timeName == "HJD")
+        return "HJD";
+    if (timeName == "BJD" || timeName == "BJD_TDB")
+        return "BJD_TDB";
+    return "JD";
+}
+
 double ReducedTableTime(const TableLayout &layout, double time)
 {
     if (layout.timeName == "MJD")

@@ -65,6 +65,10 @@ bool FindTableLayout(const std::string &firstLine, TableLayout &layout, std::str
 bool FindSurveyTableLayout(const std::string &firstLine, const std::string &starColumn, TableLayout &layout,
                            std::string &missing);
 
+// The time scale a time column's name (in capitals) gives: "HJD" for HJD,
+// "BJD_TDB" for BJD and BJD_TDB, "JD" for any other.
+std::string TimeScaleOfColumn(const std::string &timeName);
+
 // The reduced Julian date of a time as a table writes it: a modified
 // Julian date (the time column MJD) plus 0.5; otherwise a full Julian date
 // (from FullJulianDateStart on) less FullJulianDateStart, a smaller one as

@@ -318,6 +318,14 @@ TEST(Refusals, FilesThatCannotBeRead)
     // A folder opens but cannot be read.
     reading = ReadLightCurves(folder.path, {});
     EXPECT_EQ(reading.error.runError, 5) << reading.error.message;
+    // A file without line ends is refused at its first line, not read on.
+    reading = ReadLightCurves("/dev/zero", table);
+    EXPECT_EQ(reading.error.message, "bad data format on line 1");
+    // A line too long for any row, in a table of stars: no star can be told.
+    const std::string longLine = "S," + std::string(70000, '7') + ",1\n";
+    reading = ReadLightCurves(folder.Write("long.csv", "name,jd,mag\nS,2450000.5,1\n" + longLine), {});
+    EXPECT_EQ(reading.error.message, "bad data format on line 3");
+    EXPECT_EQ(reading.error.line, 3);
 }
 
 TEST(Forms, RecognisedByContent)
