@@ -138,13 +138,6 @@ std::string SecondConversionRefusal(const ReadChoices &choices, const std::strin
     return "the times of the file are " + scale + " already; a second conversion is refused";
 }
 
-bool FitsFixedText(double x)
-{
-    // Below 1e249 the text has at most 250 integer digits, a sign and four
-    // characters from the point on.
-    return std::fabs(x) < 1e249 || FixedText(x, 2, 3).size() <= MaxTextLength;
-}
-
 void DropUnknownUncertainties(LightCurve &curve)
 {
     for (double u : curve.uncertainty)
@@ -214,26 +207,29 @@ LightCurveReading ReadJoinedLightCurve(const std::vector<std::string> &paths, co
         return reading;
     }
     LightCurve joined;
-    std::string firstFile;
+    joined.filesJoined = 0;
     for (const std::string &path : paths) {
         if (choices.form != FitsForm && !HasFitsSignature(path)) {
+            std::FILE *file = std::fopen(path.c_str(), "rb");
+            if (file == nullptr) {
+                reading.error = FileSystemError("open", path, errno);
+                return reading;
+            }
+            std::fclose(file);
             reading.error = Refusal("only FITS light curves can be joined: " + path + " is none", path);
             return reading;
         }
         LightCurve part;
         if (!ReadFitsLightCurve(path, choices, part, reading.error))
             return reading;
-        if (firstFile.empty()) {
-            joined = part;
-            joined.filesJoined = 0;
-            joined.time.clear();
-            joined.magnitude.clear();
-            joined.uncertainty.clear();
-            joined.skippedLimits = joined.skippedOtherBands = joined.skippedEmpty = 0;
-            joined.skippedFlagged = joined.skippedNonPositiveFlux = 0;
-            firstFile = path;
+        if (joined.filesJoined == 0) {
+            joined.name = part.name;
+            joined.file = path;
+            joined.timeScale = part.timeScale;
+            joined.fluxColumn = part.fluxColumn;
+            joined.relativeFlux = part.relativeFlux;
         } else if (part.name != joined.name) {
-            reading.error = Refusal("the FITS files hold different stars: " + joined.name + " in " + firstFile + ", " +
+            reading.error = Refusal("the FITS files hold different stars: " + joined.name + " in " + paths[0] + ", " +
                                         part.name + " in " + path,
                                     path);
             return reading;

@@ -98,16 +98,30 @@ bool ReadFailed(const LightCurveReading &reading);
 // column.  With a star column every star gets its own curve, band choice
 // and counts, and what is wrong with one star's rows (an unreadable row,
 // no estimates, a time that cannot be converted, too many estimates) is
-// that star's refusal while the others are read.  A star column of an
-// empty field gathers the rows without a name.
+// that star's refusal while the others are read; a table of stars without
+// rows is refused as a whole ("the file holds no estimate"), and so is a
+// line too long for any row (no star can be told for it).  An empty star
+// field, or a row too short to have one, counts for the star "".
 //
-// FITS light curves (a binary table with TIME and SAP_FLUX or PDCSAP_FLUX,
-// their _ERR columns and QUALITY; keys BJDREFI, BJDREFF, TIMESYS TDB,
-// TIMEUNIT d) give reduced BJD_TDB times (TIME + BJDREFI + BJDREFF -
-// 2400000) and magnitudes or relative fluxes of the chosen flux; rows with
-// a non-zero QUALITY (skippedFlagged), a NaN time or flux (skippedEmpty) or,
-// for magnitudes, a flux not above zero (skippedNonPositiveFlux) are
-// skipped.  The name is the OBJECT key.
+// FITS light curves (the first binary table with TIME and SAP_FLUX or
+// PDCSAP_FLUX, their _ERR columns and QUALITY; keys BJDREFI, BJDREFF,
+// TIMESYS TDB, TIMEUNIT d and TIMEREF SOLARSYSTEM where given) give reduced
+// BJD_TDB times (TIME + BJDREFI + BJDREFF - 2400000) and magnitudes or
+// relative fluxes of the chosen flux against the median of the rows kept;
+// rows with a non-zero QUALITY (skippedFlagged), a NaN time or flux
+// (skippedEmpty) or, for magnitudes, a flux not above zero
+// (skippedNonPositiveFlux) are skipped.  An error that is NaN, or a file
+// without the error column, gives NaN uncertainties.  The name is the
+// OBJECT key.  Refusals: "the file is no FITS light curve (a table with
+// TIME and SAP_FLUX or PDCSAP_FLUX)", "the FITS light curve has no
+// PDCSAP_FLUX column" (or SAP_FLUX), "the FITS light curve does not name
+// its time system (TIMESYS)", "the FITS light curve's times are not TDB
+// (TIMESYS X)", "... are not in days (TIMEUNIT X)", "... are not
+// barycentric (TIMEREF X)", "the FITS light curve has no time reference
+// (BJDREFI)", "the FITS light curve's columns hold more than one value a
+// row", "the median flux of the FITS light curve is not positive", "the
+// file holds no estimate", and "cannot read the FITS file F: reason" for
+// a damaged file.
 //
 // A time conversion of times that are on HJD or BJD_TDB already is refused:
 // "the times of the file are HJD already; a second conversion is refused";

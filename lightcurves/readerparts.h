@@ -35,9 +35,6 @@ bool ConvertTime(const TimeConverter &converter, double reduced, double &convert
 // The refusal of a conversion of times already on 'scale' ("HJD" or
 // "BJD_TDB"); empty when there is none to refuse.
 std::string SecondConversionRefusal(const ReadChoices &choices, const std::string &scale);
-// True when the three-decimal text of the finite x stays within the 255
-// characters of kalidor's texts, so that its Julian-date file keeps x.
-bool FitsFixedText(double x);
 
 // Empties the uncertainties of a curve when none is known (all NaN).
 void DropUnknownUncertainties(LightCurve &curve);

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "dates.h"
+#include "numformat.h"
 #include "numparse.h"
 #include "readerparts.h"
 
@@ -184,7 +185,7 @@ bool ReadObservationRecords(NumberStream &in, const std::string &path, const Rea
         }
         // A value that is not finite, or whose text would not fit kalidor's
         // Julian-date file, is refused as the program refuses it.
-        if (!std::isfinite(magnitude) || !std::isfinite(time) || !FitsFixedText(magnitude) || !FitsFixedText(time)) {
+        if (!std::isfinite(magnitude) || !std::isfinite(time) || !ThreeDecimalTextFits(magnitude) || !ThreeDecimalTextFits(time)) {
             error = Refusal(BadRecordText(record), path, record);
             return false;
         }

@@ -258,6 +258,8 @@ TEST(Fits, Refusals)
         EXPECT_EQ(reading.error.file, c.paths.back()) << c.message;
         EXPECT_TRUE(reading.curves.empty());
     }
+    const LightCurveReading missing = ReadJoinedLightCurve({good, folder.PathOf("none.fits")}, {});
+    EXPECT_EQ(missing.error.runError, 2) << missing.error.message;
     // SAP alone is read when asked for.
     ReadChoices sap;
     sap.flux = SapFlux;
