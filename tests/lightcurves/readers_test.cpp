@@ -167,17 +167,6 @@ TEST(Tables, SurveyDownloads)
     });
 }
 
-TEST(Tables, OnlyTheProgramsNamesWhenAsked)
-{
-    // The database names alone: no star column, no flag, no survey band.
-    ReadChoices plain;
-    plain.surveyColumns = false;
-    ReadOneCurveCases({
-        {"p.csv", "oid,hjd,mag,catflags,filtercode\nA,2458300.5,15.1,0,zr\nB,2458301.5,15.2,1,zg\n", plain,
-         {{58300.5, 58301.5}, {15.1, 15.2}, {}, "", "HJD"}},
-    });
-}
-
 struct StarExpected {
     std::string name;
     std::vector<double> time;
