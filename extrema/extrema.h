@@ -99,23 +99,28 @@ struct ExtremumTiming {
 // S(T) of the squared differences between the curve at T + k*dt and at
 // T - k*dt, k = 1..K, with dt half the mean spacing of the points, measures
 // the asymmetry.  T is searched first in the middle half of the points'
-// span with K reaching a quarter of the span, then near the best T with K
-// as large as the nearer end allows.  The parabola S = A x^2 + B x + C
-// through S(T - dt), S(T), S(T + dt) (x = time - T) gives the time
-// T - B / 2A and the published error
+// span with K reaching a quarter of the span; then, with K as large as the
+// nearer end allows, the parabola S = A x^2 + B x + C (x = time - T) is
+// fitted by least squares to S at T + j*dt, j = -4..4 (on noisy points S
+// is rugged from step to step, and nine trial times smooth that), and T
+// moves to its vertex until it settles.  The time is T - B / 2A, and the
+// published error is
 //     sigma^2 = (4AC - B^2) / (4 A^2 (Z - 1)),
-// Z the number of independent pairs: half the observations within the
-// reflected range (Kwee and van Woerden's N/4 for interpolated points twice
-// as dense as the observations).  That error is known to come out too
-// small; the main error is therefore the Monte Carlo error: the timing is
-// repeated 'trials' times on the points with Gaussian noise of their own
-// scatter added (the scatter about the straight line through each point's
-// two neighbours, outliers beyond four robust sigmas left out), and the
+// with the parabola's least value (4AC - B^2) / 4A taken as S at that time
+// (a parabola fitted to a V-shaped S can dip below zero), and Z the number
+// of independent pairs: half the observations within the reflected range
+// (Kwee and van Woerden's N/4 for interpolated points twice as dense as
+// the observations).  That error is known to come out too small; the main
+// error is therefore the Monte Carlo error: the timing is repeated
+// 'trials' times on the points with Gaussian noise of their own scatter
+// added (the scatter about the straight line through each point's two
+// neighbours, outliers beyond four robust sigmas left out), and the
 // standard deviation of those times is taken.  With trials = 0 the
 // formula's error is the main one.  The method is unweighted: uncertainties
 // are not used.  Needs at least five distinct times; the middle of the
 // curve must be fainter than its mean for MinimumBrightness (brighter for
-// MaximumBrightness), else ExtremaWrongKind.
+// MaximumBrightness), else ExtremaWrongKind; ExtremaNoSymmetry when S has
+// no minimum near the best trial time.
 ExtremumTiming TimeByKweeVanWoerden(const double *t, const double *y, int n, ExtremumKind kind, int trials,
                                     uint32_t seed);
 

@@ -12,40 +12,51 @@
 
 namespace {
 
-// The points joined by straight lines, times counted from the first one.
+// The points joined by straight lines, times counted from the first one,
+// with the slope of each segment.
 struct Polyline {
     double origin = 0;
-    std::vector<double> t, y;
+    std::vector<double> t, y, slope;
 };
 
-// The magnitude of the polyline at x (t.front() <= x <= t.back()), with
-// 'hint' an index to start from; returns with hint on the segment used.
-double PolylineAt(const Polyline &line, double x, int &hint)
+void ComputeSlopes(Polyline &line)
+{
+    line.slope.resize(line.t.size() - 1);
+    for (size_t i = 0; i + 1 < line.t.size(); ++i)
+        line.slope[i] = (line.y[i + 1] - line.y[i]) / (line.t[i + 1] - line.t[i]);
+}
+
+// The magnitude of the polyline at x (the end values beyond the ends).
+double PolylineAt(const Polyline &line, double x)
 {
     const int last = (int)line.t.size() - 1;
-    if (hint < 0) hint = 0;
-    if (hint > last - 1) hint = last - 1;
-    while (hint > 0 && line.t[hint] > x) --hint;
-    while (hint < last - 1 && line.t[hint + 1] < x) ++hint;
-    const double t0 = line.t[hint], t1 = line.t[hint + 1];
-    if (x <= t0) return line.y[hint];
-    if (x >= t1) return line.y[hint + 1];
-    const double w = (x - t0) / (t1 - t0);
-    return line.y[hint] + w * (line.y[hint + 1] - line.y[hint]);
+    if (x <= line.t[0]) return line.y[0];
+    if (x >= line.t[last]) return line.y[last];
+    const int i = (int)(std::upper_bound(line.t.begin(), line.t.end(), x) - line.t.begin()) - 1;
+    return line.y[i] + line.slope[i] * (x - line.t[i]);
 }
 
 // S(T): the sum over k = 1..pairs of the squared difference between the
-// polyline at centre + k step and at centre - k step.
+// polyline at centre + k step and at centre - k step.  Two indices walk
+// out from the centre's segment, one up and one down.
 double ReflectionSum(const Polyline &line, double centre, double step, int pairs)
 {
+    const double *t = line.t.data(), *y = line.y.data(), *slope = line.slope.data();
+    const int last = (int)line.t.size() - 1;
     int up = (int)(std::upper_bound(line.t.begin(), line.t.end(), centre) - line.t.begin()) - 1;
+    up = std::max(0, std::min(last - 1, up));
     int down = up;
-    long double sum = 0;
+    double sum = 0;
     for (int k = 1; k <= pairs; ++k) {
-        const double d = PolylineAt(line, centre + k * step, up) - PolylineAt(line, centre - k * step, down);
-        sum += (long double)d * d;
+        const double xUp = centre + k * step, xDown = centre - k * step;
+        while (up < last - 1 && t[up + 1] < xUp) ++up;
+        while (down > 0 && t[down] > xDown) --down;
+        const double mUp = xUp >= t[last] ? y[last] : y[up] + slope[up] * (xUp - t[up]);
+        const double mDown = xDown <= t[0] ? y[0] : y[down] + slope[down] * (xDown - t[down]);
+        const double d = mUp - mDown;
+        sum += d * d;
     }
-    return (double)sum;
+    return sum;
 }
 
 // The scan and refinement of the trial time T on [low, high] with a fixed
@@ -103,7 +114,7 @@ void FitParabolaOfS(const Polyline &line, double centre, double step, int pairs,
 
 // The timing with 'pairs' pairs, starting from 'start': the parabola of S
 // around the centre moves the centre to its vertex (within the parabola's
-// own reach) until the move is below a thousandth of dt, four times at
+// own reach) until the move is below a hundredth of dt, four times at
 // most; the last parabola gives the time and the published error.  False
 // when S has no minimum or the time leaves +-reach of the start.
 bool KvwNear(const Polyline &line, double start, double reach, int pairs, KvwTime &out)
@@ -116,7 +127,7 @@ bool KvwNear(const Polyline &line, double start, double reach, int pairs, KvwTim
         if (!(a > 0)) return false;
         const double shift = -b / (2 * a);
         if (std::fabs(centre + shift - start) > reach) return false;
-        if (std::fabs(shift) < 1e-3 * step) break;
+        if (std::fabs(shift) < 1e-2 * step) break;
         centre += std::max(-ParabolaSide * step, std::min(ParabolaSide * step, shift));
     }
     out.time = centre - b / (2 * a);
@@ -125,11 +136,13 @@ bool KvwNear(const Polyline &line, double start, double reach, int pairs, KvwTim
     const double reflected = pairs * step;
     const auto lo = std::lower_bound(line.t.begin(), line.t.end(), out.time - reflected);
     const auto hi = std::upper_bound(line.t.begin(), line.t.end(), out.time + reflected);
+    // (4AC - B^2) / 4A is the parabola's least value; S itself at the time
+    // found stands for it, since a parabola fitted to a V-shaped S can dip
+    // below zero there.
     const double z = (hi - lo) / 2.0;
-    const double numerator = 4 * a * c - b * b;
-    out.formulaError = z > 1 && numerator > 0 ? std::sqrt(numerator / (4 * a * a * (z - 1))) : 0;
-    int hint = 0;
-    out.magnitude = PolylineAt(line, out.time, hint);
+    const double least = ReflectionSum(line, out.time, step, pairs);
+    out.formulaError = z > 1 ? std::sqrt(least / (a * (z - 1))) : 0;
+    out.magnitude = PolylineAt(line, out.time);
     return true;
 }
 
@@ -196,6 +209,7 @@ ExtremumTiming TimeByKweeVanWoerden(const double *t, const double *y, int n, Ext
     SortedDistinct(t, y, n, line.origin, line.t, line.y);
     result.points = n;
     if (line.t.size() < 5) return Refused(result, ExtremaTooFewPoints);
+    ComputeSlopes(line);
 
     KvwTime found;
     if (!KvwFull(line, found)) return Refused(result, ExtremaNoSymmetry);
@@ -228,6 +242,7 @@ ExtremumTiming TimeByKweeVanWoerden(const double *t, const double *y, int n, Ext
         Polyline noisy = line;
         for (int k = 0; k < trials; ++k) {
             for (size_t i = 0; i < line.y.size(); ++i) noisy.y[i] = line.y[i] + gsl_ran_gaussian(rng, result.noise);
+            ComputeSlopes(noisy);
             KvwTime again;
             if (KvwNear(noisy, found.time, reach, found.pairs, again)) times.push_back(again.time);
         }
