@@ -249,7 +249,10 @@ struct SkippedExtremum {
     long cycle;
     double predicted;
     ExtremaStatus reason;   // why it was not timed
-    int before, after;      // observations before and after the centre of the last window tried
+    // Observations before and after the window's centre when too few lay
+    // there; before and after the time found when that time was refused;
+    // as the method left them otherwise.
+    int before, after;
 };
 
 struct ExtremaSearch {
@@ -360,9 +363,12 @@ struct OCAnalysis {
 };
 
 // The cycle numbers and O-C of the extrema against the ephemeris, and both
-// fits.  Statuses: ExtremaNoPeriod, ExtremaSingleExtremum (fewer than two
-// extrema), ExtremaOneCycle, ExtremaBadTimeError, ExtremaBadLevel;
-// quadratic.status ExtremaTooFewForQuadratic with fewer than three cycles.
+// fits.  Statuses: ExtremaBadLevel, ExtremaNoPeriod, ExtremaBadEpoch,
+// ExtremaNoneTimed (no extremum), ExtremaBadObservations (a time not
+// finite), ExtremaBadTimeError, ExtremaSingleExtremum (one extremum),
+// ExtremaOneCycle; on a refusal the fits carry the same status.
+// quadratic.status is ExtremaTooFewForQuadratic with fewer than three
+// cycles, the linear fit then standing alone.
 OCAnalysis AnalyseOC(const std::vector<OCInput> &extrema, const Ephemeris &ephemeris, double level = 0.01);
 
 // The table file STEM.oc as text.  The first line names the columns:
