@@ -1,13 +1,17 @@
 # make         installs what building needs, builds the five programs into build/bin/
 # make run     the same, then starts kalidor on the example (in build/example/)
 # make test    also installs what the tests need, builds everything, runs every test
-# make bench   the speed of the spectrum pass
+# make bench   the speed of the spectrum pass, the batch and the survey run
 # make install installs programs and manual pages (PREFIX, DESTDIR)
 # make sanitize builds everything with the address and undefined-behaviour
 #               sanitizers in build-asan/ and runs every test there
+# make tsan     builds the engine's and the survey run's tests with the thread
+#               sanitizer in build-tsan/ and runs them there
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 SANITIZE_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
+TSAN_FLAGS = -fsanitize=thread -fno-omit-frame-pointer
 # GCC's maybe-uninitialized analysis gives false alarms inside <regex> on
 # instrumented code, so that one warning is off in this build only.
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
@@ -15,7 +19,7 @@ SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omi
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps test-deps configure programs run test sanitize bench install pictures clean
+.PHONY: all deps test-deps configure programs run test sanitize tsan bench install pictures clean
 # One step after the other: the packages before the build, the build before the run.
 .NOTPARALLEL:
 
@@ -55,17 +59,28 @@ sanitize: test-deps
 		ctest --output-on-failure -j $(JOBS) -E $(UNLOADED_LIBRARY_TESTS) && \
 		ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -R $(UNLOADED_LIBRARY_TESTS)
 
+# Many light curves analysed at once from several threads, in one process
+# (the engine's test) and in the survey run (the built kalidor).
+tsan: test-deps
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS="$(TSAN_FLAGS)" -DCMAKE_C_FLAGS="$(TSAN_FLAGS)" \
+		-DCMAKE_EXE_LINKER_FLAGS="$(TSAN_FLAGS)" > /dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target engine_test kalidor kalidor_survey_test
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
+		ctest --output-on-failure -j $(JOBS) -R '^(Engine|SurveyRun)\.'
+
 install: programs
 	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: test-deps configure
-	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench batch_bench
+	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench batch_bench survey_bench
 	@$(BUILD)/tests/spectrum_bench
 	@$(BUILD)/tests/batch_bench
+	@$(BUILD)/tests/survey_bench
 
 # The README's pictures, rendered from the bundled example.
 pictures: deps programs
 	@sh scripts/make-pictures.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)

@@ -3,6 +3,7 @@
 // spectral window and prewhitening.  Plain functions over the observation
 // times t[0..n-1] and magnitudes y[0..n-1]; they keep no state of their own.
 #pragma once
+#include <functional>
 #include <vector>
 
 // The power of a constant plus a sine of one frequency (cycles per day)
@@ -51,6 +52,8 @@ const std::vector<GridPeak> &FinishPeakCollector(PeakCollector &collector);
 // function to 1e-10 relative.
 double RefinePeakFrequency(PowerFunction power, const double *t, const double *y, int n, double sumOfSquares,
                            const PeriodGrid &grid, long k);
+// The same search on any power of frequency.
+double RefinePeakFrequency(const std::function<double(double frequency)> &power, const PeriodGrid &grid, long k);
 
 // y[0..n-1] minus their mean into centred (resized to n); returns the sum
 // of squares of the centred values.

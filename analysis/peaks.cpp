@@ -74,30 +74,29 @@ const std::vector<GridPeak> &FinishPeakCollector(PeakCollector &collector)
     return collector.best;
 }
 
-double RefinePeakFrequency(PowerFunction power, const double *t, const double *y, int n, double sumOfSquares,
-                           const PeriodGrid &grid, long k)
+double RefinePeakFrequency(const std::function<double(double frequency)> &power, const PeriodGrid &grid, long k)
 {
     const double gridFrequency = GridFrequency(grid, k);
     double bestFrequency = gridFrequency;
-    double bestPower = power(t, y, n, gridFrequency, sumOfSquares);
+    double bestPower = power(gridFrequency);
     // Longer periods are lower frequencies.
     double low = GridFrequency(grid, std::min(k + 1, grid.intervals));
     double high = GridFrequency(grid, std::max(k - 1, 0L));
     double x1 = low + GoldenCut * (high - low), x2 = high - GoldenCut * (high - low);
-    double p1 = power(t, y, n, x1, sumOfSquares), p2 = power(t, y, n, x2, sumOfSquares);
+    double p1 = power(x1), p2 = power(x2);
     for (int step = 0; step < MostRefinementSteps && high - low > RefinementTolerance * high; ++step) {
         if (p1 >= p2) {
             high = x2;
             x2 = x1;
             p2 = p1;
             x1 = low + GoldenCut * (high - low);
-            p1 = power(t, y, n, x1, sumOfSquares);
+            p1 = power(x1);
         } else {
             low = x1;
             x1 = x2;
             p1 = p2;
             x2 = high - GoldenCut * (high - low);
-            p2 = power(t, y, n, x2, sumOfSquares);
+            p2 = power(x2);
         }
     }
     if (p1 > bestPower) {
@@ -107,6 +106,12 @@ double RefinePeakFrequency(PowerFunction power, const double *t, const double *y
     if (p2 > bestPower)
         bestFrequency = x2;
     return bestFrequency;
+}
+
+double RefinePeakFrequency(PowerFunction power, const double *t, const double *y, int n, double sumOfSquares,
+                           const PeriodGrid &grid, long k)
+{
+    return RefinePeakFrequency([=](double f) { return power(t, y, n, f, sumOfSquares); }, grid, k);
 }
 
 double CentreValues(const double *y, int n, std::vector<double> &centred)

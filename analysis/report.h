@@ -59,10 +59,11 @@ struct GridReport {
 struct PeriodReport {
     // The data.
     std::string file;             // the input file's name as given
+    std::string star;             // the star's name in a survey table; empty otherwise
     std::string band;             // empty for input without bands
     std::string timeScale;        // "JD", "HJD" or "BJD_TDB"
     long observations;
-    double first, last;           // first and last time in file order
+    double first, last;           // earliest and latest time
     double span;                  // last - first
     double meanMagnitude;
     long skippedLimits, skippedOtherBands, skippedEmpty;
@@ -77,4 +78,8 @@ struct PeriodReport {
     std::vector<PrewhiteningStep> prewhitening; // empty unless asked for
     bool hasFold = false;
     FoldReport fold;
+
+    // Notes and warnings of the analysis, kept in the report by a survey
+    // run (a batch run writes them on standard error instead).
+    std::vector<std::string> notes;
 };

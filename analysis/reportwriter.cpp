@@ -104,10 +104,14 @@ void WriteTextReport(const PeriodReport &r, std::FILE *out)
     std::fflush(out);
 }
 
-void WriteJsonReport(const PeriodReport &r, std::FILE *out)
+namespace {
+
+Json ReportJson(const PeriodReport &r)
 {
     Json j;
     j["file"] = r.file;
+    if (!r.star.empty())
+        j["star"] = r.star;
     j["band"] = r.band.empty() ? Json(nullptr) : Json(r.band);
     j["time_scale"] = r.timeScale;
     j["observations"] = r.observations;
@@ -145,7 +149,27 @@ void WriteJsonReport(const PeriodReport &r, std::FILE *out)
                      {"epoch", Number(r.fold.epoch)},
                      {"amplitude", Number(r.fold.amplitude)},
                      {"residual_rms", Number(r.fold.residualRms)}};
-    const std::string text = j.dump(2) + "\n";
+    if (!r.notes.empty())
+        j["notes"] = r.notes;
+    return j;
+}
+
+} // namespace
+
+void WriteJsonReport(const PeriodReport &r, std::FILE *out)
+{
+    const std::string text = ReportJson(r).dump(2) + "\n";
     std::fwrite(text.data(), 1, text.size(), out);
     std::fflush(out);
+}
+
+std::string JsonReportLine(const PeriodReport &r) { return ReportJson(r).dump() + "\n"; }
+
+std::string JsonErrorLine(const std::string &file, const std::string &star, const std::string &error)
+{
+    Json j;
+    j["file"] = file;
+    j["star"] = star.empty() ? Json(nullptr) : Json(star);
+    j["error"] = error;
+    return j.dump() + "\n";
 }

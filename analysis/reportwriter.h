@@ -2,6 +2,7 @@
 // for programs.
 #pragma once
 #include <cstdio>
+#include <string>
 
 #include "report.h"
 
@@ -10,3 +11,8 @@
 void WriteTextReport(const PeriodReport &report, std::FILE *out);
 // One JSON object with numbers in full double precision.
 void WriteJsonReport(const PeriodReport &report, std::FILE *out);
+// The JSON object of WriteJsonReport on one line (a JSON Lines record),
+// with the same numbers.
+std::string JsonReportLine(const PeriodReport &report);
+// A JSON Lines record of a light curve that could not be analysed.
+std::string JsonErrorLine(const std::string &file, const std::string &star, const std::string &error);

@@ -123,43 +123,27 @@ void SetInputName(const std::string &name)
 
 void RefuseIntervalsBeyondMaximum(long intervals)
 {
-    if (intervals > MaxIntervals)
-        Refuse("Pocet intervalu smi byt nejvyse " + IntegerText(MaxIntervals, 0) + ".",
-               "at most " + IntegerText(MaxIntervals, 0) + " intervals");
+    EngineError error;
+    if (!CheckIntervalsAllowed(intervals, error))
+        Refuse(error.czech, error.english);
 }
 
 // The data must leave room for a fit and a significance level: at least
 // five observations, magnitudes that differ, a time span above 0.
 void RefuseUnusableData()
 {
-    if (ObservationCount < 5)
-        Refuse("Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.",
-               "too few estimates: the spectrum needs at least 5");
-    bool allEqual = true;
-    for (int i = 2; i <= ObservationCount; ++i)
-        if (Magnitudes[i] != Magnitudes[1])
-            allEqual = false;
-    if (allEqual)
-        Refuse("Vsechny odhady maji stejnou velikost: spektrum nelze spocitat.",
-               "all estimates have the same magnitude: no spectrum can be computed");
-    if (!(TimeSpan() > 0))
-        Refuse("Posledni odhad neni pozdeji nez prvni: spektrum nelze spocitat.",
-               "the last estimate is not later than the first: no spectrum can be computed");
-    if (!std::isfinite(TimeSpan()))
-        Refuse("Data odhadu jsou prilis vzdalena: spektrum nelze spocitat.",
-               "the dates of the estimates lie too far apart: no spectrum can be computed");
+    EngineError error;
+    if (!CheckUsableData(JulianDates + 1, Magnitudes + 1, ObservationCount, TimeSpan(), error))
+        Refuse(error.czech, error.english);
 }
 
 // The period range must be a real range of positive periods, divided into
 // at least one interval.
 void RefuseUnusableRange()
 {
-    if (!(MinimumPeriod > 0))
-        Refuse("Minimalni perioda musi byt kladna.", "the minimum period must be positive");
-    if (!(MinimumPeriod < MaximumPeriod))
-        Refuse("Minimalni perioda musi byt mensi nez maximalni.", "the minimum period must be less than the maximum");
-    if (Intervals < 1)
-        Refuse("Pocet intervalu musi byt alespon 1.", "the number of intervals must be at least 1");
+    EngineError error;
+    if (!CheckUsableRange(MinimumPeriod, MaximumPeriod, Intervals, error))
+        Refuse(error.czech, error.english);
 }
 
 

@@ -6,13 +6,10 @@
 #include <string>
 
 #include "analysis.h"
+#include "engine.h"
 #include "textinput.h"
 
 const int MaxObservations = 1000000;
-
-// The most intervals a spectrum pass takes: its file then holds 10,000,001
-// lines of 49 bytes (about 490 MB).
-const long MaxIntervals = 10000000;
 
 // Names derived from the first command-line parameter.
 extern std::string InputName;
@@ -134,8 +131,13 @@ void WriteGridFile(const std::string &name, const PeriodGrid &grid, double (*val
 void BeginSpectrumProgress(long periods, int observations);
 void ShowSpectrumProgress(long done);
 void EndSpectrumProgress();
-// The power a peak must exceed to be significant at the 95 % level.
-double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax);
+// A file in the spectrum file's form (period and value a line), written
+// beside the earlier one and put in its place only when complete; the
+// lines are added in grid order.
+struct SpectrumWriter;
+SpectrumWriter *OpenSpectrumWriter(const std::string &name);
+void AppendSpectrumLines(SpectrumWriter *out, const double *periods, const double *values, long count);
+void CloseSpectrumWriter(SpectrumWriter *out);
 
 // --- dialogue and pictures ----------------------------------------------
 bool IsYes(const std::string &answer);

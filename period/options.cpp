@@ -17,6 +17,7 @@ namespace {
 
 const char *const Usage =
     "Usage: kalidor [OPTION]... FILE\n"
+    "       kalidor --periods MIN:MAX [OPTION]... FILE...   (a survey run)\n"
     "Input:\n"
     "  --band NAME             use the estimates of this band of a table\n"
     "  --heliocentric RA DEC   convert the times to heliocentric Julian dates\n"
@@ -27,9 +28,13 @@ const char *const Usage =
     "  --peaks M               report the M strongest peaks (default 5)\n"
     "  --prewhiten M           find M periods in turn\n"
     "  --window                also write the spectral window to STEM.win\n"
-    "  --report text|json      form of the report (default text)\n"
+    "  --report text|json|jsonl  form of the report (default text; jsonl for many stars)\n"
     "  --fold P|best           also fold at period P or at the strongest one\n"
-    "  --threads N             threads of a large pass (default: automatic)\n"
+    "  --threads N             threads of a large pass, or stars at once in a survey run\n"
+    "Survey run (several files, or a table with a star column):\n"
+    "  --star-column NAME      the column that names the star of each row\n"
+    "  --catalogue FILE        also write one CSV row a star to FILE\n"
+    "  --files                 also write each star's STEM.jud and STEM.ven\n"
     "Figures:\n"
     "  --plots png|svg|pdf     write STEM-spectrum and STEM-phase figures\n"
     "  --plot-size WxH         size of the figures (default 1600x1000)\n"
@@ -113,10 +118,15 @@ void ApplyValue(const std::string &option, const std::string &value)
         ReadFold(value);
     else if (option == "--plot-size")
         ReadPlotSize(value);
+    else if (option == "--star-column")
+        Options.starColumn = value;
+    else if (option == "--catalogue")
+        Options.catalogue = value;
     else if (option == "--report") {
-        if (value != "text" && value != "json")
+        if (value != "text" && value != "json" && value != "jsonl")
             RefuseOption("invalid value '" + value + "' for --report (text or json)");
-        Options.report = value == "json" ? JsonReport : TextReport;
+        Options.report = value == "json" ? JsonReport : value == "jsonl" ? JsonLinesReport : TextReport;
+        Options.reportGiven = true;
     } else if (option == "--plots") {
         if (value != "png" && value != "svg" && value != "pdf")
             RefuseOption("invalid value '" + value + "' for --plots (png, svg or pdf)");
@@ -138,7 +148,8 @@ void ReadStarPosition(const std::string &option)
 bool TakesOneValue(const std::string &option)
 {
     static const char *const names[] = {"--band",  "--periods", "--intervals", "--peaks",     "--prewhiten",
-                                        "--fold",  "--report",  "--threads",   "--plots",     "--plot-size"};
+                                        "--fold",  "--report",  "--threads",   "--plots",     "--plot-size",
+                                        "--star-column", "--catalogue"};
     for (const char *name : names)
         if (option == name)
             return true;
@@ -158,7 +169,8 @@ bool IsExistingFile(const std::string &name)
 
 bool IsKnownOption(const std::string &option)
 {
-    return option == "--" || option == "--window" || IsTimeConversion(option) || TakesOneValue(option);
+    return option == "--" || option == "--window" || option == "--files" || IsTimeConversion(option) ||
+           TakesOneValue(option);
 }
 
 // A parameter that starts with "--" is an option.  "--help" and anything
@@ -192,6 +204,8 @@ int ParseOptions(int argc, char **argv)
         }
         if (option == "--window" && !valueGiven) {
             Options.window = true;
+        } else if (option == "--files" && !valueGiven) {
+            Options.writeFiles = true;
         } else if (IsTimeConversion(option)) {
             // RA and DEC: "--barycentric RA DEC" or "--barycentric=RA,DEC".
             const std::size_t comma = value.find(',');

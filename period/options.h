@@ -6,7 +6,7 @@
 
 enum TimeConversion { NoTimeConversion, HeliocentricTime, BarycentricTime };
 
-enum ReportForm { TextReport, JsonReport };
+enum ReportForm { TextReport, JsonReport, JsonLinesReport };
 
 struct RunOptions {
     // Input side.
@@ -25,11 +25,17 @@ struct RunOptions {
     int peaks = 5;                      // --peaks M
     int prewhiten = 0;                  // --prewhiten M; 0: none
     bool window = false;                // --window
-    ReportForm report = TextReport;     // --report text|json
+    ReportForm report = TextReport;     // --report text|json|jsonl
+    bool reportGiven = false;
     bool fold = false;                  // --fold P|best
     bool foldAtBest = false;
     double foldPeriod = 0;
     int threads = 0;                    // --threads N; 0: automatic
+
+    // Survey run: several files, or a table with a star column.
+    std::string starColumn;             // --star-column NAME
+    std::string catalogue;              // --catalogue FILE; empty: none
+    bool writeFiles = false;            // --files: each star's .jud and .ven
 
     // Figures.
     std::string plots;                  // --plots png|svg|pdf; empty: none

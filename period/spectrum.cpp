@@ -5,18 +5,19 @@
 #include <cmath>
 #include <vector>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "analysis.h"
-#include "fastspectrumterms.h"
-#include "numformat.h"
+#include "fastspectrum.h"
+#include "fastspectrumthreads.h"
 #include "fileio.h"
+#include "numformat.h"
 #include "outputfile.h"
-
-namespace {
-
-// A fit whose orthogonalised cosine or sine has less than this share of the
-// observations' count left is taken as having no room: the angles coincide
-// (modulo 2 pi) and what is left is rounding noise.
-const double NoRoomShare = 1e-12;
+#include "runerror.h"
+#include "kernelterms.h"
+#include "spectrumpass.h"
 
 // The spectrum file is written through a buffer of whole lines.
 struct SpectrumWriter {
@@ -24,6 +25,8 @@ struct SpectrumWriter {
     char buffer[49 * 1024];
     std::size_t used;
 };
+
+namespace {
 
 void FlushSpectrum(SpectrumWriter &out)
 {
@@ -46,24 +49,28 @@ void AppendSpectrumLine(SpectrumWriter &out, double period, double power)
     out.used += 49;
 }
 
-SpectrumWriter spectrumWriter;
-
-// Opens a spectrum-form file, written beside the earlier one and put in its
-// place only when complete.
-SpectrumWriter &OpenSpectrumWriter(const std::string &name)
-{
-    spectrumWriter.fd = CreateOutputFile(name);
-    spectrumWriter.used = 0;
-    return spectrumWriter;
-}
-
-void CloseSpectrumWriter(SpectrumWriter &out)
-{
-    FlushSpectrum(out);
-    FinishOutputFile(out.fd);
-}
-
 } // namespace
+
+SpectrumWriter *OpenSpectrumWriter(const std::string &name)
+{
+    SpectrumWriter *out = new SpectrumWriter;
+    out->fd = CreateOutputFile(name);
+    out->used = 0;
+    return out;
+}
+
+void AppendSpectrumLines(SpectrumWriter *out, const double *periods, const double *values, long count)
+{
+    for (long j = 0; j < count; ++j)
+        AppendSpectrumLine(*out, periods[j], values[j]);
+}
+
+void CloseSpectrumWriter(SpectrumWriter *out)
+{
+    FlushSpectrum(*out);
+    FinishOutputFile(out->fd);
+    delete out;
+}
 
 namespace {
 
@@ -104,24 +111,69 @@ void CentreMagnitudes(double mean)
         SumOfSquares = SumOfSquares + static_cast<long double>(Magnitudes[i]) * Magnitudes[i];
 }
 
-double SpectrumPowerOfSums(const SpectrumSums &sums, int n, double sumOfSquares)
+namespace {
+
+// The run's prepared observations: the dialogue keeps one set, as it keeps
+// one observation list.
+SpectrumTerms dialogueTerms;
+int spectrumThreads = 0;
+bool kernelRequested = false;
+
+// The kernel named by KALIDOR_SPECTRUM_KERNEL, or the widest one when it is
+// not set; a name of no kernel ends the program.
+SpectrumKernel RequestedSpectrumKernel()
 {
-    const double scc = sums.scc, sc = sums.sc, sss = sums.sss, ss = sums.ss;
-    const double ssc = sums.ssc, syc = sums.syc, sys = sums.sys;
-    const long double room1 = scc - static_cast<long double>(sc) * sc / n;
-    if (!(room1 > NoRoomShare * n))
-        return 0;
-    const double a1 = static_cast<double>(std::sqrt(1 / room1));
-    const double x = static_cast<double>(ssc - static_cast<long double>(ss) * sc / n);
-    const long double room2 = sss - static_cast<long double>(ss) * ss / n - static_cast<long double>(a1) * a1 * x * x;
-    if (!(room2 > NoRoomShare * n))
-        return 0;
-    const double a2 = static_cast<double>(std::sqrt(1 / room2));
-    const double c1 = static_cast<double>(static_cast<long double>(a1) * syc);
-    const double c2 = static_cast<double>(a2 * (sys - static_cast<long double>(a1) * c1 * x));
-    const double power = static_cast<double>((static_cast<long double>(c1) * c1 + static_cast<long double>(c2) * c2) /
-                                             sumOfSquares);
-    return std::isfinite(power) ? power : 0;
+    const char *name = std::getenv("KALIDOR_SPECTRUM_KERNEL");
+    if (name == nullptr || *name == 0)
+        return SpectrumKernelAvx512;
+    SpectrumKernel kernel;
+    if (SpectrumKernelNamed(name, kernel))
+        return kernel;
+    std::fprintf(stderr, "KALIDOR_SPECTRUM_KERNEL=%s names no spectrum kernel (plain, avx2, avx512)\n", name);
+    EndProgram(1);
+}
+
+} // namespace
+
+SpectrumKernel ActiveSpectrumKernel()
+{
+    if (!kernelRequested) {
+        kernelRequested = true;
+        if (!SpectrumKernelChosen())
+            SetSpectrumKernel(RequestedSpectrumKernel());
+    }
+    return SpectrumKernelInUse();
+}
+
+void PrepareSpectrumTerms(const double *t, const double *y, int n)
+{
+    ActiveSpectrumKernel();
+    try {
+        PrepareSpectrumTerms(dialogueTerms, t, y, n);
+    } catch (const std::bad_alloc &) {
+        RunError(RunErrorOutOfMemory);
+    }
+}
+
+SpectrumSums PreparedSpectrumSums(double frequency)
+{
+    SpectrumSums sums;
+    SpectrumSumsOf(dialogueTerms, &frequency, 1, &sums);
+    return sums;
+}
+
+void PreparedSpectrumSumsOf(const double *frequencies, int count, SpectrumSums *sums)
+{
+    SpectrumSumsOf(dialogueTerms, frequencies, count, sums);
+}
+
+void SetSpectrumThreads(int n) { spectrumThreads = std::max(n, 0); }
+
+int SpectrumPassThreads(int n, long points) { return SpectrumThreadsFor(spectrumThreads, n, points); }
+
+void PreparedSpectrumPowers(const double *periods, long count, double sumOfSquares, int threads, double *powers)
+{
+    SpectrumPowersOf(dialogueTerms, periods, count, sumOfSquares, threads, powers);
 }
 
 double ReferenceSpectrumPower(const double *t, const double *y, int n, double frequency, double sumOfSquares)
@@ -145,19 +197,19 @@ double ReferenceSpectrumPower(const double *t, const double *y, int n, double fr
 double SpectrumPower(const double *t, const double *y, int n, double frequency, double sumOfSquares)
 {
     PrepareSpectrumTerms(t, y, n);
-    return SpectrumPowerOfSums(PreparedSpectrumSums(frequency), n, sumOfSquares);
+    return PreparedPower(dialogueTerms, frequency, sumOfSquares);
 }
 
 namespace {
 
 // Notes one point of the pass: the first largest power is kept.
-void AddSpectrumPoint(SpectrumWriter &out, SpectrumResult &result, double period, double power)
+void AddSpectrumPoint(SpectrumWriter *out, SpectrumResult &result, double period, double power)
 {
     if (power > result.maximumPower) {
         result.maximumPower = power;
         result.periodOfMaximum = period;
     }
-    AppendSpectrumLine(out, period, power);
+    AppendSpectrumLine(*out, period, power);
 }
 
 // One pass over the K + 1 periods from pmin to pmax, the powers taken by
@@ -166,7 +218,7 @@ void AddSpectrumPoint(SpectrumWriter &out, SpectrumResult &result, double period
 SpectrumResult SpectrumPass(const double *t, const double *y, int n, double sumOfSquares, double pmin, double pmax,
                             long intervals, const std::string &spectrumName, bool reference)
 {
-    SpectrumWriter &out = OpenSpectrumWriter(spectrumName);
+    SpectrumWriter *out = OpenSpectrumWriter(spectrumName);
     const PeriodGrid grid = MakePeriodGrid(pmin, pmax, intervals);
     const long points = std::max(intervals + 1, 0L);
     SpectrumResult result = {0, 0, 0};
@@ -198,25 +250,17 @@ void ForEachGridPowerChunk(const double *t, const double *y, int n, double sumOf
                            const PowerChunkVisit &visit)
 {
     PrepareSpectrumTerms(t, y, n);
-    const long points = std::max(grid.intervals + 1, 0L);
-    const int threads = SpectrumPassThreads(n, points);
-    const long chunk = std::min(SpectrumChunkPoints(threads), points);
-    std::vector<double> periods(static_cast<std::size_t>(chunk)), powers(static_cast<std::size_t>(chunk));
-    for (long first = 0; first < points; first += chunk) {
-        const long count = std::min(chunk, points - first);
-        for (long j = 0; j < count; ++j)
-            periods[static_cast<std::size_t>(j)] = GridPeriod(grid, first + j);
-        PreparedSpectrumPowers(periods.data(), count, sumOfSquares, threads, powers.data());
-        visit(periods.data(), powers.data(), count);
-    }
+    const int threads = SpectrumPassThreads(n, std::max(grid.intervals + 1, 0L));
+    ForEachGridChunk(dialogueTerms, sumOfSquares, grid, threads, false,
+                     [&](const GridChunk &c) { visit(c.periods, c.powers, c.count); });
 }
 
 void WriteGridFile(const std::string &name, const PeriodGrid &grid, double (*value)(double frequency))
 {
-    SpectrumWriter &out = OpenSpectrumWriter(name);
+    SpectrumWriter *out = OpenSpectrumWriter(name);
     for (long k = 0; k <= grid.intervals; ++k) {
         const double period = GridPeriod(grid, k);
-        AppendSpectrumLine(out, period, value(static_cast<double>(1 / static_cast<long double>(period))));
+        AppendSpectrumLine(*out, period, value(static_cast<double>(1 / static_cast<long double>(period))));
     }
     CloseSpectrumWriter(out);
 }
@@ -237,16 +281,4 @@ SpectrumResult ComputeSpectrumOf(const double *t, const double *y, int n, double
                                  double pmax, long intervals, const std::string &spectrumName)
 {
     return SpectrumPass(t, y, n, sumOfSquares, pmin, pmax, intervals, spectrumName, false);
-}
-
-double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax)
-{
-    const long double span = static_cast<long double>(lastDate) - firstDate;
-    const long double frequencies = 2.0L * (n - 3) * span * (1 / static_cast<long double>(pmin) - 1 / static_cast<long double>(pmax)) / 3 / (n - 4);
-    const long double z0 = -std::log(1 - std::exp(std::log(0.95L) / frequencies));
-    const long double z = (n - 3) * z0 / (n - 4) + 1;
-    long double w = z;
-    for (int i = 0; i < 10; ++i)
-        w = z - std::exp(-w);
-    return static_cast<double>(1 - std::exp(2 * w / (3 - n)));
 }

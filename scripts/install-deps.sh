@@ -31,6 +31,7 @@ xdotool
 xauth
 man-db
 groff-base
+parallel
 "
 
 case "$1" in

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <immintrin.h>
 
-#include "fastspectrumterms.h"
+#include "kernelterms.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ inline void TurnByQuadrants(Lanes shifted, Lanes &sine, Lanes &cosine)
     cosine = _mm512_castsi512_pd(_mm512_mask_xor_epi64(c, cosineNegative, c, signBit));
 }
 
-#include "fastspectrumbody.h"
+#include "kernelbody.h"
 
 } // namespace
 

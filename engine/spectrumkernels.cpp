@@ -1,6 +1,7 @@
 // Choice of the spectrum kernel, the prepared observations, the plain
 // kernel (which runs on any x86-64, two observations at a time), and the
-// blocks and threads that a pass is taken in.
+// blocks and threads that a pass is taken in.  The only state is the kernel
+// chosen, set once at the start of a program and read by every pass.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -12,11 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "fastspectrumterms.h"
-#include "fastspectrumthreads.h"
-#include "runerror.h"
-
-SpectrumTerms PreparedTerms;
+#include "kernelterms.h"
+#include <atomic>
+#include <new>
 
 namespace {
 
@@ -70,7 +69,7 @@ inline void TurnByQuadrants(Lanes shifted, Lanes &sine, Lanes &cosine)
     cosine = _mm_castsi128_pd(_mm_xor_si128(_mm_xor_si128(c, swap), cosineSign));
 }
 
-#include "fastspectrumbody.h"
+#include "kernelbody.h"
 
 bool SpectrumKernelSupported(SpectrumKernel kernel)
 {
@@ -85,23 +84,8 @@ bool SpectrumKernelSupported(SpectrumKernel kernel)
     return true;
 }
 
-// The kernel named by KALIDOR_SPECTRUM_KERNEL, or the widest one when it is
-// not set; a name of no kernel ends the program.
-SpectrumKernel RequestedSpectrumKernel()
-{
-    const char *name = std::getenv("KALIDOR_SPECTRUM_KERNEL");
-    if (name == nullptr || *name == 0)
-        return SpectrumKernelAvx512;
-    for (int k = SpectrumKernelPlain; k <= SpectrumKernelAvx512; ++k)
-        if (std::strcmp(name, SpectrumKernelName(static_cast<SpectrumKernel>(k))) == 0)
-            return static_cast<SpectrumKernel>(k);
-    std::fprintf(stderr, "KALIDOR_SPECTRUM_KERNEL=%s names no spectrum kernel (plain, avx2, avx512)\n", name);
-    EndProgram(1);
-}
-
-bool spectrumKernelChosen = false;
-SpectrumKernel spectrumKernel = SpectrumKernelPlain;
-int spectrumThreads = 0;
+// The kernel in use; -1 until the first pass or SetSpectrumKernel chose one.
+std::atomic<int> kernelInUse{-1};
 
 // A pass beyond this many terms runs on every core unless told otherwise.
 const double SingleThreadTerms = 1e8;
@@ -116,30 +100,28 @@ const long ChunkPointsPerThread = 4096;
 // Terms are read in steps of up to 32 observations.
 int RoundedToSteps(int n) { return (n + 31) / 32 * 32; }
 
-// Room for 'size' doubles, aligned for the vector loads; the old contents
-// are dropped.
-double *GrownBuffer(double *buffer, std::size_t size)
+// Room for 'size' doubles, aligned for the vector loads; nullptr when
+// memory runs out.
+double *AlignedDoubles(std::size_t size)
 {
-    std::free(buffer);
-    void *memory = std::aligned_alloc(64, (size * sizeof(double) + 63) / 64 * 64);
-    if (memory == nullptr)
-        RunError(RunErrorOutOfMemory);
-    return static_cast<double *>(memory);
+    return static_cast<double *>(std::aligned_alloc(64, (size * sizeof(double) + 63) / 64 * 64));
 }
 
-std::size_t preparedCapacity = 0;
-
-void ReserveSpectrumTerms(int n)
+void ReserveSpectrumTerms(SpectrumTerms &terms, int n)
 {
     const std::size_t size = static_cast<std::size_t>(RoundedToSteps(n)) + SpectrumTermPadding;
-    if (size <= preparedCapacity)
+    if (size <= terms.capacity)
         return;
-    SpectrumTerms &terms = PreparedTerms;
-    terms.angleHigh = GrownBuffer(terms.angleHigh, size);
-    terms.angleLow = GrownBuffer(terms.angleLow, size);
-    terms.magnitude = GrownBuffer(terms.magnitude, size);
-    terms.weight = GrownBuffer(terms.weight, size);
-    preparedCapacity = size;
+    ReleaseSpectrumTerms(terms);
+    terms.angleHigh = AlignedDoubles(size);
+    terms.angleLow = AlignedDoubles(size);
+    terms.magnitude = AlignedDoubles(size);
+    terms.weight = AlignedDoubles(size);
+    if (!terms.angleHigh || !terms.angleLow || !terms.magnitude || !terms.weight) {
+        ReleaseSpectrumTerms(terms);
+        throw std::bad_alloc();
+    }
+    terms.capacity = size;
 }
 
 // Adds the terms begin .. end - 1 to the lane sums through the reference's
@@ -151,6 +133,17 @@ void AddOutlyingLaneSums(const SpectrumTerms &terms, int begin, int end, double 
         SpectrumOutlyingTerm(terms, i, frequency, sine, cosine);
         const double y = terms.magnitude[i];
         const int lane = i % SpectrumLanes;
+        if (terms.weighted) {
+            const double ws = sine * terms.weight[i], wc = cosine * terms.weight[i];
+            sums.lane[0][lane] = sums.lane[0][lane] + wc * cosine;
+            sums.lane[1][lane] = sums.lane[1][lane] + wc;
+            sums.lane[2][lane] = sums.lane[2][lane] + ws * sine;
+            sums.lane[3][lane] = sums.lane[3][lane] + ws;
+            sums.lane[4][lane] = sums.lane[4][lane] + ws * cosine;
+            sums.lane[5][lane] = sums.lane[5][lane] + y * wc;
+            sums.lane[6][lane] = sums.lane[6][lane] + y * ws;
+            continue;
+        }
         sums.lane[0][lane] = sums.lane[0][lane] + cosine * cosine;
         sums.lane[1][lane] = sums.lane[1][lane] + cosine;
         sums.lane[2][lane] = sums.lane[2][lane] + sine * sine;
@@ -195,7 +188,8 @@ SpectrumSums CombinedLanes(const SpectrumLaneSums &sums)
 }
 
 // The powers of count trial periods, one batch of frequencies at a time.
-void PowersOfPeriods(const double *periods, long count, double sumOfSquares, double *powers)
+void PowersOfPeriods(const SpectrumTerms *terms, const double *periods, long count, double sumOfSquares,
+                     double *powers)
 {
     double frequencies[BatchFrequencies];
     SpectrumSums sums[BatchFrequencies];
@@ -203,22 +197,55 @@ void PowersOfPeriods(const double *periods, long count, double sumOfSquares, dou
         const int batch = static_cast<int>(std::min<long>(BatchFrequencies, count - first));
         for (int j = 0; j < batch; ++j)
             frequencies[j] = static_cast<double>(1 / static_cast<long double>(periods[first + j]));
-        PreparedSpectrumSumsOf(frequencies, batch, sums);
+        SpectrumSumsOf(*terms, frequencies, batch, sums);
         for (int j = 0; j < batch; ++j)
-            powers[first + j] = SpectrumPowerOfSums(sums[j], PreparedTerms.count, sumOfSquares);
+            powers[first + j] = WeightedPowerOfSums(sums[j], terms->weightSum, sumOfSquares);
     }
 }
 
-// The cores this process may run on.
+// The sums of count trial periods, one batch of frequencies at a time.
+void SumsOfPeriods(const SpectrumTerms *terms, const double *periods, long count, SpectrumSums *sums)
+{
+    double frequencies[BatchFrequencies];
+    for (long first = 0; first < count; first += BatchFrequencies) {
+        const int batch = static_cast<int>(std::min<long>(BatchFrequencies, count - first));
+        for (int j = 0; j < batch; ++j)
+            frequencies[j] = static_cast<double>(1 / static_cast<long double>(periods[first + j]));
+        SpectrumSumsOf(*terms, frequencies, batch, sums + first);
+    }
+}
+
+// Runs work(begin, end) over 'threads' contiguous blocks of 0..count-1 side
+// by side, the first block on this thread.
+template <typename Work> void SplitOverThreads(long count, int threads, Work work)
+{
+    // Chosen here, before any thread reads the choice.
+    SpectrumKernelInUse();
+    threads = static_cast<int>(std::max(1L, std::min<long>(threads, count)));
+    std::vector<std::thread> workers;
+    for (int w = 1; w < threads; ++w) {
+        const long begin = count * w / threads, end = count * (w + 1) / threads;
+        try {
+            workers.emplace_back(work, begin, end);
+        } catch (const std::system_error &) {
+            // No thread to be had: this one takes the block.
+            work(begin, end);
+        }
+    }
+    work(0L, count / threads);
+    for (std::thread &worker : workers)
+        worker.join();
+}
+
+} // namespace
+
 int UsableCores()
 {
     cpu_set_t set;
     if (sched_getaffinity(0, sizeof set, &set) == 0)
         return std::max(1, CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
-
-} // namespace
 
 void SpectrumOutlyingTerm(const SpectrumTerms &terms, int i, double frequency, double &sine, double &cosine)
 {
@@ -244,16 +271,32 @@ SpectrumKernel SetSpectrumKernel(SpectrumKernel kernel)
 {
     while (!SpectrumKernelSupported(kernel))
         kernel = static_cast<SpectrumKernel>(kernel - 1);
-    spectrumKernel = kernel;
-    spectrumKernelChosen = true;
+    kernelInUse.store(kernel);
     return kernel;
 }
 
-SpectrumKernel ActiveSpectrumKernel()
+SpectrumKernel SpectrumKernelInUse()
 {
-    if (!spectrumKernelChosen)
-        SetSpectrumKernel(RequestedSpectrumKernel());
-    return spectrumKernel;
+    const int kernel = kernelInUse.load();
+    if (kernel >= 0)
+        return static_cast<SpectrumKernel>(kernel);
+    // Every thread that gets here first finds the same widest kernel.
+    const SpectrumKernel widest = WidestSpectrumKernel();
+    int unset = -1;
+    kernelInUse.compare_exchange_strong(unset, widest);
+    return static_cast<SpectrumKernel>(kernelInUse.load());
+}
+
+bool SpectrumKernelChosen() { return kernelInUse.load() >= 0; }
+
+bool SpectrumKernelNamed(const char *name, SpectrumKernel &kernel)
+{
+    for (int k = SpectrumKernelPlain; k <= SpectrumKernelAvx512; ++k)
+        if (std::strcmp(name, SpectrumKernelName(static_cast<SpectrumKernel>(k))) == 0) {
+            kernel = static_cast<SpectrumKernel>(k);
+            return true;
+        }
+    return false;
 }
 
 const char *SpectrumKernelName(SpectrumKernel kernel)
@@ -269,13 +312,31 @@ const char *SpectrumKernelName(SpectrumKernel kernel)
     return "plain";
 }
 
-void PrepareSpectrumTerms(const double *t, const double *y, int n)
+void ReleaseSpectrumTerms(SpectrumTerms &terms)
+{
+    std::free(terms.angleHigh);
+    std::free(terms.angleLow);
+    std::free(terms.magnitude);
+    std::free(terms.weight);
+    terms = SpectrumTerms{};
+}
+
+void PrepareSpectrumTerms(SpectrumTerms &terms, const double *t, const double *y, int n)
+{
+    PrepareWeightedSpectrumTerms(terms, t, y, nullptr, n);
+}
+
+void PrepareWeightedSpectrumTerms(SpectrumTerms &terms, const double *t, const double *y, const double *w, int n)
 {
     n = std::max(n, 0);
-    ReserveSpectrumTerms(n);
-    SpectrumTerms &terms = PreparedTerms;
+    ReserveSpectrumTerms(terms, n);
     terms.count = n;
+    terms.weighted = w != nullptr;
     terms.largestAngle = 0;
+    double weightSum = 0;
+    for (int i = 0; i < n; ++i)
+        weightSum += w != nullptr ? w[i] : 1;
+    terms.weightSum = weightSum;
     const int size = RoundedToSteps(n) + SpectrumTermPadding;
     for (int i = 0; i < size; ++i) {
         const bool observed = i < n;
@@ -283,17 +344,16 @@ void PrepareSpectrumTerms(const double *t, const double *y, int n)
         terms.angleHigh[i] = static_cast<double>(angle);
         terms.angleLow[i] = static_cast<double>(angle - terms.angleHigh[i]);
         terms.magnitude[i] = observed ? y[i] : 0;
-        terms.weight[i] = observed ? 1 : 0;
+        terms.weight[i] = observed ? (w != nullptr ? w[i] : 1) : 0;
         // Not-a-number times make the whole pass take the libm path.
         if (!(std::fabs(terms.angleHigh[i]) <= terms.largestAngle))
             terms.largestAngle = std::isnan(terms.angleHigh[i]) ? INFINITY : std::fabs(terms.angleHigh[i]);
     }
 }
 
-void PreparedSpectrumSumsOf(const double *frequencies, int count, SpectrumSums *sums)
+void SpectrumSumsOf(const SpectrumTerms &terms, const double *frequencies, int count, SpectrumSums *sums)
 {
-    const SpectrumTerms &terms = PreparedTerms;
-    const SpectrumKernel kernel = ActiveSpectrumKernel();
+    const SpectrumKernel kernel = SpectrumKernelInUse();
     const int end = RoundedToSteps(terms.count);
     SpectrumLaneSums lanes[BatchFrequencies];
     for (int first = 0; first < count; first += BatchFrequencies) {
@@ -309,42 +369,29 @@ void PreparedSpectrumSumsOf(const double *frequencies, int count, SpectrumSums *
     }
 }
 
-SpectrumSums PreparedSpectrumSums(double frequency)
+int SpectrumThreadsFor(int requested, int n, long points)
 {
-    SpectrumSums sums;
-    PreparedSpectrumSumsOf(&frequency, 1, &sums);
-    return sums;
-}
-
-void SetSpectrumThreads(int n) { spectrumThreads = std::max(n, 0); }
-
-int SpectrumPassThreads(int n, long points)
-{
-    if (spectrumThreads > 0)
-        return spectrumThreads;
+    if (requested > 0)
+        return requested;
     if (static_cast<double>(n) * static_cast<double>(points) <= SingleThreadTerms)
         return 1;
     return UsableCores();
 }
 
-void PreparedSpectrumPowers(const double *periods, long count, double sumOfSquares, int threads, double *powers)
+void SpectrumPowersOf(const SpectrumTerms &terms, const double *periods, long count, double sumOfSquares,
+                      int threads, double *powers)
 {
-    // Chosen here, before any thread reads the choice.
-    ActiveSpectrumKernel();
-    threads = static_cast<int>(std::max(1L, std::min<long>(threads, count)));
-    std::vector<std::thread> workers;
-    for (int w = 1; w < threads; ++w) {
-        const long begin = count * w / threads, end = count * (w + 1) / threads;
-        try {
-            workers.emplace_back(PowersOfPeriods, periods + begin, end - begin, sumOfSquares, powers + begin);
-        } catch (const std::system_error &) {
-            // No thread to be had: this one takes the block.
-            PowersOfPeriods(periods + begin, end - begin, sumOfSquares, powers + begin);
-        }
-    }
-    PowersOfPeriods(periods, count / threads, sumOfSquares, powers);
-    for (std::thread &worker : workers)
-        worker.join();
+    SplitOverThreads(count, threads, [&terms, periods, sumOfSquares, powers](long begin, long end) {
+        PowersOfPeriods(&terms, periods + begin, end - begin, sumOfSquares, powers + begin);
+    });
+}
+
+void SpectrumSumsOfPeriods(const SpectrumTerms &terms, const double *periods, long count, int threads,
+                           SpectrumSums *sums)
+{
+    SplitOverThreads(count, threads, [&terms, periods, sums](long begin, long end) {
+        SumsOfPeriods(&terms, periods + begin, end - begin, sums + begin);
+    });
 }
 
 long SpectrumChunkPoints(int threads) { return ChunkPointsPerThread * std::max(threads, 1); }

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <immintrin.h>
 
-#include "fastspectrumterms.h"
+#include "kernelterms.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ inline void TurnByQuadrants(Lanes shifted, Lanes &sine, Lanes &cosine)
     cosine = _mm256_castsi256_pd(_mm256_xor_si256(c, cosineSign));
 }
 
-#include "fastspectrumbody.h"
+#include "kernelbody.h"
 
 } // namespace
 

@@ -2,7 +2,7 @@
 // that every kernel fills in the same order, and one sum function per kernel
 // (each in its own file, compiled for its vector units).
 #pragma once
-#include "fastspectrum.h"
+#include "spectrumkernels.h"
 
 // 2 pi in extended precision, the factor of every angle.
 const long double SpectrumTwoPi = 6.283185307179586476925286766559L;
@@ -16,23 +16,6 @@ const int SpectrumLanes = 8;
 // steps of four vectors of eight; the extra entries are zero.
 const int SpectrumTermPadding = 32;
 
-// The observations of one pass, prepared for the kernels, in buffers that
-// grow with the largest count prepared so far (32 bytes per observation).
-// The angle of an observation at frequency f is the double nearest to the
-// extended product E * f, where E = (t - t[0]) * 2 pi in extended
-// precision; angleHigh + angleLow is E exactly (E has 64 bits, angleLow the
-// 11 below the 53 of angleHigh).  weight is 1 for an observation and 0 for
-// the padding.  The arrays are aligned to 64 bytes.
-struct SpectrumTerms {
-    int count;
-    double largestAngle; // the largest angleHigh in magnitude
-    double *angleHigh;
-    double *angleLow;
-    double *magnitude;
-    double *weight;
-};
-
-extern SpectrumTerms PreparedTerms;
 
 // The partial sums of one trial frequency, lane by lane, in the order of
 // SpectrumSums (scc, sc, sss, ss, ssc, syc, sys).

@@ -1,0 +1,539 @@
+// The analysis of one light curve: checks, the spectrum pass, the peaks
+// refined with their fits, errors and significance, prewhitening, the
+// spectral window and the fold.  Everything lives in one Analysis value on
+// the caller's stack, so that light curves may be analysed side by side.
+#include "engine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+#include "spectrumpass.h"
+
+namespace {
+
+// Grid points wanted across the narrowest peak when K is chosen, and the
+// fewest that still find a peak reliably.
+const double ChosenPointsPerPeak = 10;
+const double FewestPointsPerPeak = 3;
+
+// Two refined peaks closer than this (relative in frequency) are one.
+const double SamePeakShare = 1e-7;
+
+// Centred magnitudes all below this in size would have squares, and power
+// sums, where doubles lose their digits or vanish (a spectrum of zeros).
+const double TinyMagnitudes = 1e-100;
+
+std::string Decimal(double value, const char *format = "%.6g")
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+std::string Whole(long value) { return std::to_string(value); }
+
+// One analysis under way: the light curve's times, its centred magnitudes
+// prepared for the kernels, and what the hooks want.
+struct Analysis {
+    const LightCurve &curve;
+    const AnalysisSettings &settings;
+    const AnalysisHooks &hooks;
+    int n;
+    const double *t;
+    double earliest, latest, span;
+    double mean;
+    std::vector<double> centred;
+    double sumOfSquares;
+    SpectrumTerms terms;
+    PeriodGrid grid;
+    long intervals;
+};
+
+void Note(const Analysis &a, const std::string &text)
+{
+    if (a.hooks.note)
+        a.hooks.note(text);
+}
+
+bool Refused(AnalysisOutcome &outcome, const std::string &czech, const std::string &english)
+{
+    outcome.ok = false;
+    outcome.error = EngineError{czech, english};
+    return false;
+}
+
+void FindTimeRange(Analysis &a)
+{
+    a.earliest = a.latest = a.n > 0 ? a.t[0] : 0;
+    for (int i = 1; i < a.n; ++i) {
+        a.earliest = std::fmin(a.earliest, a.t[i]);
+        a.latest = std::fmax(a.latest, a.t[i]);
+    }
+    a.span = a.latest - a.earliest;
+}
+
+double MiddleTime(const Analysis &a) { return a.earliest + a.span / 2; }
+
+// K for ten points across the narrowest peak, at most MaxIntervals.
+long ChooseIntervals(const Analysis &a, GridReport &grid)
+{
+    const double pmin = a.settings.minimumPeriod, pmax = a.settings.maximumPeriod;
+    const long double wanted = std::ceil(ChosenPointsPerPeak * static_cast<long double>(a.span) *
+                                         (static_cast<long double>(pmax) - pmin) /
+                                         (static_cast<long double>(pmin) * pmin));
+    grid.intervalsChosen = true;
+    if (!(wanted <= MaxIntervals)) {
+        grid.intervalsCapped = true;
+        Note(a, "the grid for " + Decimal(ChosenPointsPerPeak, "%.0f") + " points per peak width would need " +
+                    Decimal(static_cast<double>(wanted), "%.0f") + " intervals; using the largest number, " +
+                    Whole(MaxIntervals));
+        return MaxIntervals;
+    }
+    return wanted < 1 ? 1 : static_cast<long>(wanted);
+}
+
+long IntervalsOfRun(const Analysis &a, GridReport &grid)
+{
+    grid.intervalsChosen = false;
+    grid.intervalsCapped = false;
+    return a.settings.intervals == 0 ? ChooseIntervals(a, grid) : a.settings.intervals;
+}
+
+// The magnitudes minus their mean; centred values all tiny are divided by
+// the largest of them (the power and the phases do not depend on the scale).
+// The sum of squares rounds to a double at every step, as the dialogue's.
+void CentreMagnitudes(Analysis &a)
+{
+    const std::vector<double> &y = a.curve.magnitude;
+    a.centred.resize(static_cast<std::size_t>(a.n));
+    double least = 0, greatest = 0;
+    for (int i = 0; i < a.n; ++i) {
+        a.centred[i] = y[i] - a.mean;
+        least = std::fmin(least, a.centred[i]);
+        greatest = std::fmax(greatest, a.centred[i]);
+    }
+    const double largest = std::fmax(-least, greatest);
+    if (largest > 0 && largest < TinyMagnitudes)
+        for (double &v : a.centred)
+            v = v / largest;
+    a.sumOfSquares = 0;
+    for (double v : a.centred)
+        a.sumOfSquares = a.sumOfSquares + static_cast<long double>(v) * v;
+}
+
+double MeanMagnitude(const LightCurve &curve)
+{
+    double sum = 0;
+    for (double m : curve.magnitude)
+        sum += m;
+    return sum / static_cast<int>(curve.magnitude.size());
+}
+
+void NoteMaximumBeyondSpan(const Analysis &a)
+{
+    if (a.settings.maximumPeriod > a.span)
+        Note(a, "note: the maximum period exceeds the time span of the estimates (" + Decimal(a.span, "%.2f") +
+                    " d)");
+}
+
+void NoteCoarseGrid(const Analysis &a)
+{
+    std::string english, czech;
+    if (CoarseGridWarning(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals, a.span, english, czech))
+        Note(a, english);
+}
+
+void DescribeData(const Analysis &a, PeriodReport &r)
+{
+    r.file = a.curve.file;
+    r.band = a.curve.band;
+    r.timeScale = a.curve.timeScale;
+    r.observations = a.n;
+    r.first = a.earliest;
+    r.last = a.latest;
+    r.span = a.span;
+    r.meanMagnitude = a.mean;
+    r.skippedLimits = a.curve.skippedLimits;
+    r.skippedOtherBands = a.curve.skippedOtherBands;
+    r.skippedEmpty = a.curve.skippedEmpty;
+    r.grid.minimumPeriod = a.grid.minimum;
+    r.grid.maximumPeriod = a.grid.maximum;
+    r.grid.intervals = a.grid.intervals;
+    r.grid.step = a.grid.step;
+}
+
+int PassThreads(const Analysis &a)
+{
+    return SpectrumThreadsFor(a.settings.threads, a.n, std::max(a.grid.intervals + 1, 0L));
+}
+
+// The spectrum pass: every power to the hooks and the strongest peaks
+// collected on the way.
+std::vector<GridPeak> SpectrumPass(Analysis &a)
+{
+    const long points = std::max(a.grid.intervals + 1, 0L);
+    PeakCollector collector;
+    StartPeakCollector(collector, a.settings.peaks);
+    long done = 0;
+    if (a.hooks.passBegins)
+        a.hooks.passBegins(points);
+    ForEachGridChunk(a.terms, a.sumOfSquares, a.grid, PassThreads(a), a.settings.window, [&](const GridChunk &c) {
+        for (long j = 0; j < c.count; ++j)
+            FeedPower(collector, c.powers[j]);
+        if (a.hooks.spectrum)
+            a.hooks.spectrum(c.periods, c.powers, c.count);
+        if (c.window && a.hooks.window)
+            a.hooks.window(c.periods, c.window, c.count);
+        done += c.count;
+        if (a.hooks.progress)
+            a.hooks.progress(done, points);
+    });
+    return FinishPeakCollector(collector);
+}
+
+bool SeenBefore(const std::vector<PeakReport> &peaks, double frequency)
+{
+    for (const PeakReport &p : peaks)
+        if (std::fabs(p.frequency - frequency) <= SamePeakShare * frequency)
+            return true;
+    return false;
+}
+
+// The frequency of greatest power between the grid neighbours of point k
+// over the prepared observations.
+double RefinedFrequency(const Analysis &a, const SpectrumTerms &terms, double sumOfSquares, long k)
+{
+    return RefinePeakFrequency([&](double f) { return PreparedPower(terms, f, sumOfSquares); }, a.grid, k);
+}
+
+// A peak at a refined frequency: power, significance, and the sine fit
+// that gives amplitude, epoch and the period's error.
+PeakReport DescribePeak(const Analysis &a, double frequency, const PeriodReport &r)
+{
+    PeakReport p;
+    p.frequency = frequency;
+    p.period = 1 / frequency;
+    p.power = PreparedPower(a.terms, frequency, a.sumOfSquares);
+    p.falseAlarmProbability =
+        FalseAlarmProbability(p.power, a.n, r.span, r.grid.minimumPeriod, r.grid.maximumPeriod);
+    SineFit fit;
+    if (FitSine(a.t, a.centred.data(), a.n, frequency, a.earliest, fit)) {
+        p.amplitude = fit.amplitude;
+        p.residualRms = fit.residualRms;
+        p.epochOfMaximum = EpochOfMaximum(fit, MiddleTime(a));
+        p.periodError = PeriodError(p.period, fit.residualRms, a.n, fit.amplitude, r.span);
+    } else {
+        p.amplitude = p.residualRms = p.epochOfMaximum = p.periodError = NAN;
+    }
+    return p;
+}
+
+void DescribePeaks(const Analysis &a, const std::vector<GridPeak> &peaks, PeriodReport &r)
+{
+    for (const GridPeak &g : peaks) {
+        const double f = RefinedFrequency(a, a.terms, a.sumOfSquares, g.index);
+        if (!SeenBefore(r.peaks, f))
+            r.peaks.push_back(DescribePeak(a, f, r));
+    }
+}
+
+// The strongest peak of the spectrum of the prepared observations.
+std::vector<GridPeak> StrongestPeakOnGrid(const Analysis &a, const SpectrumTerms &terms, double sumOfSquares)
+{
+    PeakCollector collector;
+    StartPeakCollector(collector, 1);
+    ForEachGridChunk(terms, sumOfSquares, a.grid, PassThreads(a), false, [&](const GridChunk &c) {
+        for (long j = 0; j < c.count; ++j)
+            FeedPower(collector, c.powers[j]);
+    });
+    return FinishPeakCollector(collector);
+}
+
+// The residuals' terms live as long as the prewhitening.
+struct ResidualTerms {
+    SpectrumTerms terms;
+    ~ResidualTerms() { ReleaseSpectrumTerms(terms); }
+};
+
+// Finds settings.prewhiten frequencies in turn: the strongest peak of the
+// residuals' spectrum, then all frequencies refined together against the
+// magnitudes.  The steps report the values of the last joint fit.
+void Prewhiten(const Analysis &a, PeriodReport &r)
+{
+    const int n = a.n;
+    const double *y = a.centred.data();
+    const double reference = MiddleTime(a);
+    std::vector<SineComponent> components;
+    std::vector<double> residual(a.centred), centred;
+    double constant = 0;
+    ResidualTerms prepared;
+    for (int step = 1; step <= a.settings.prewhiten; ++step) {
+        const double sumOfSquares = CentreValues(residual.data(), n, centred);
+        PrepareSpectrumTerms(prepared.terms, a.t, centred.data(), n);
+        double f = 0;
+        if (step == 1 && !r.peaks.empty()) {
+            // The first residuals are the magnitudes: their spectrum is the pass's.
+            f = r.peaks[0].frequency;
+        } else {
+            const std::vector<GridPeak> peaks = StrongestPeakOnGrid(a, prepared.terms, sumOfSquares);
+            if (peaks.empty()) {
+                Note(a, "prewhitening: the residuals of step " + Whole(step) + " have no peak; stopped");
+                break;
+            }
+            f = RefinedFrequency(a, prepared.terms, sumOfSquares, peaks[0].index);
+        }
+        SineFit fit;
+        if (!FitSine(a.t, centred.data(), n, f, reference, fit)) {
+            Note(a, "prewhitening: no sine fits the residuals of step " + Whole(step) + "; stopped");
+            break;
+        }
+        std::vector<SineComponent> trial = components;
+        trial.push_back(SineComponent{f, fit.cosine, fit.sine, NAN, NAN});
+        double trialConstant = constant, rms = 0;
+        if (!FitSinesTogether(a.t, y, n, reference, trial, trialConstant, rms)) {
+            Note(a, "prewhitening: the joint fit of step " + Whole(step) + " failed; stopped");
+            break;
+        }
+        components = trial;
+        constant = trialConstant;
+        SinesResiduals(a.t, y, n, reference, components, constant, residual);
+        PrewhiteningStep s;
+        s.power = PreparedPower(prepared.terms, f, sumOfSquares);
+        s.falseAlarmProbability = FalseAlarmProbability(s.power, n, r.span, a.grid.minimum, a.grid.maximum);
+        s.residualRms = rms;
+        r.prewhitening.push_back(s);
+    }
+    for (std::size_t j = 0; j < r.prewhitening.size(); ++j) {
+        const SineComponent &c = components[j];
+        PrewhiteningStep &s = r.prewhitening[j];
+        s.frequency = c.frequency;
+        s.period = 1 / c.frequency;
+        s.periodError = c.frequencyError * s.period * s.period;
+        s.amplitude = std::hypot(c.cosine, c.sine);
+        s.amplitudeError = c.amplitudeError;
+        const SineFit one = {c.frequency, reference, constant, c.cosine, c.sine, s.amplitude, 0};
+        s.epochOfMaximum = EpochOfMaximum(one, reference);
+    }
+}
+
+void Fold(const Analysis &a, PeriodReport &r)
+{
+    double period = a.settings.foldPeriod;
+    if (a.settings.foldAtBest) {
+        if (r.peaks.empty()) {
+            Note(a, "--fold best: the spectrum has no peak to fold with");
+            return;
+        }
+        period = r.peaks[0].period;
+    }
+    SineFit fit;
+    if (!FitSine(a.t, a.centred.data(), a.n, 1 / period, a.earliest, fit)) {
+        Note(a, "--fold: no sine fits the data at the period " + Decimal(period, "%.10g"));
+        return;
+    }
+    r.hasFold = true;
+    r.fold.period = period;
+    r.fold.epoch = EpochOfMaximum(fit, MiddleTime(a));
+    r.fold.amplitude = fit.amplitude;
+    r.fold.meanMagnitude = a.mean + fit.constant;
+    r.fold.residualRms = fit.residualRms;
+}
+
+// The terms of the analysis are freed however it ends.
+struct PreparedAnalysis {
+    Analysis &a;
+    ~PreparedAnalysis() { ReleaseSpectrumTerms(a.terms); }
+};
+
+bool CheckCurveShape(const LightCurve &curve, AnalysisOutcome &outcome)
+{
+    if (!curve.uncertainty.empty() && curve.uncertainty.size() != curve.time.size())
+        return Refused(outcome, "Pocet nejistot neodpovida poctu odhadu.",
+                       "the uncertainties do not match the estimates in number");
+    if (curve.time.size() != curve.magnitude.size())
+        return Refused(outcome, "Pocet casu neodpovida poctu odhadu.", "the times do not match the magnitudes in number");
+    if (curve.time.size() > static_cast<std::size_t>(2147483647 - 64))
+        return Refused(outcome, "Prilis mnoho odhadu.", "too many estimates");
+    for (std::size_t i = 0; i < curve.time.size(); ++i)
+        if (!std::isfinite(curve.time[i]) || !std::isfinite(curve.magnitude[i]))
+            return Refused(outcome, "Cas nebo velikost odhadu " + Whole(static_cast<long>(i + 1)) +
+                                        " neni konecne cislo.",
+                           "the time or magnitude of estimate " + Whole(static_cast<long>(i + 1)) +
+                               " is not a finite number");
+    return true;
+}
+
+// Sets up the analysis up to the pass: checks, grid, centred magnitudes.
+bool PrepareAnalysis(Analysis &a, AnalysisOutcome &outcome)
+{
+    if (!CheckCurveShape(a.curve, outcome))
+        return false;
+    EngineError error;
+    if (!CheckIntervalsAllowed(a.settings.intervals, error))
+        return Refused(outcome, error.czech, error.english);
+    a.n = static_cast<int>(a.curve.time.size());
+    a.t = a.curve.time.data();
+    FindTimeRange(a);
+    if (!CheckUsableData(a.t, a.curve.magnitude.data(), a.n, a.span, error))
+        return Refused(outcome, error.czech, error.english);
+    a.intervals = IntervalsOfRun(a, outcome.report.grid);
+    if (!CheckUsableRange(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals, error))
+        return Refused(outcome, error.czech, error.english);
+    NoteMaximumBeyondSpan(a);
+    NoteCoarseGrid(a);
+    a.mean = MeanMagnitude(a.curve);
+    CentreMagnitudes(a);
+    if (!std::isfinite(a.sumOfSquares))
+        return Refused(outcome, "Hvezdne velikosti jsou prilis velke: spektrum nelze spocitat.",
+                       "the magnitudes are too large: no spectrum can be computed");
+    a.grid = MakePeriodGrid(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals);
+    PrepareSpectrumTerms(a.terms, a.t, a.centred.data(), a.n);
+    return true;
+}
+
+void RunAnalysis(Analysis &a, AnalysisOutcome &outcome)
+{
+    PeriodReport &r = outcome.report;
+    const std::vector<GridPeak> peaks = SpectrumPass(a);
+    DescribeData(a, r);
+    r.significanceLevel =
+        SignificanceThreshold(a.n, a.earliest, a.latest, a.settings.minimumPeriod, a.settings.maximumPeriod);
+    DescribePeaks(a, peaks, r);
+    if (a.settings.prewhiten > 0)
+        Prewhiten(a, r);
+    if (a.settings.fold)
+        Fold(a, r);
+    outcome.ok = true;
+}
+
+} // namespace
+
+bool CheckIntervalsAllowed(long intervals, EngineError &error)
+{
+    if (intervals <= MaxIntervals)
+        return true;
+    error = {"Pocet intervalu smi byt nejvyse " + Whole(MaxIntervals) + ".", "at most " + Whole(MaxIntervals) +
+                                                                                " intervals"};
+    return false;
+}
+
+bool CheckUsableData(const double *t, const double *y, int n, double span, EngineError &error)
+{
+    (void)t;
+    if (n < 5) {
+        error = {"Malo odhadu: k vypoctu spektra je treba alespon 5 odhadu.",
+                 "too few estimates: the spectrum needs at least 5"};
+        return false;
+    }
+    bool allEqual = true;
+    for (int i = 1; i < n; ++i)
+        if (y[i] != y[0])
+            allEqual = false;
+    if (allEqual) {
+        error = {"Vsechny odhady maji stejnou velikost: spektrum nelze spocitat.",
+                 "all estimates have the same magnitude: no spectrum can be computed"};
+        return false;
+    }
+    if (!(span > 0)) {
+        error = {"Posledni odhad neni pozdeji nez prvni: spektrum nelze spocitat.",
+                 "the last estimate is not later than the first: no spectrum can be computed"};
+        return false;
+    }
+    if (!std::isfinite(span)) {
+        error = {"Data odhadu jsou prilis vzdalena: spektrum nelze spocitat.",
+                 "the dates of the estimates lie too far apart: no spectrum can be computed"};
+        return false;
+    }
+    return true;
+}
+
+bool CheckUsableRange(double minimumPeriod, double maximumPeriod, long intervals, EngineError &error)
+{
+    if (!(minimumPeriod > 0))
+        error = {"Minimalni perioda musi byt kladna.", "the minimum period must be positive"};
+    else if (!(minimumPeriod < maximumPeriod))
+        error = {"Minimalni perioda musi byt mensi nez maximalni.", "the minimum period must be less than the maximum"};
+    else if (intervals < 1)
+        error = {"Pocet intervalu musi byt alespon 1.", "the number of intervals must be at least 1"};
+    else
+        return true;
+    return false;
+}
+
+double PointsPerPeakWidth(double pmin, double pmax, long intervals, double span)
+{
+    const long double width = static_cast<long double>(pmin) * pmin / span;
+    return static_cast<double>(width * intervals / (static_cast<long double>(pmax) - pmin));
+}
+
+bool CoarseGridWarning(double pmin, double pmax, long intervals, double span, std::string &english,
+                       std::string &czech)
+{
+    const double points = PointsPerPeakWidth(pmin, pmax, intervals, span);
+    if (!(points < FewestPointsPerPeak))
+        return false;
+    const std::string wanted = Decimal(std::ceil(ChosenPointsPerPeak / points * intervals), "%.0f");
+    english = "warning: " + Whole(intervals) + " intervals give " + Decimal(points, "%.2g") +
+              " points per peak width; the strongest period may be missed (about " + wanted + " intervals are safe)";
+    czech = "Varovani: pri " + Whole(intervals) + " intervalech pripada na sirku vrcholu jen " +
+            Decimal(points, "%.2g") + " bodu, nejsilnejsi perioda muze byt chybna (bezpecne je asi " + wanted +
+            " intervalu).";
+    return true;
+}
+
+double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax)
+{
+    const long double span = static_cast<long double>(lastDate) - firstDate;
+    const long double frequencies = 2.0L * (n - 3) * span *
+                                    (1 / static_cast<long double>(pmin) - 1 / static_cast<long double>(pmax)) / 3 /
+                                    (n - 4);
+    const long double z0 = -std::log(1 - std::exp(std::log(0.95L) / frequencies));
+    const long double z = (n - 3) * z0 / (n - 4) + 1;
+    long double w = z;
+    for (int i = 0; i < 10; ++i)
+        w = z - std::exp(-w);
+    return static_cast<double>(1 - std::exp(2 * w / (3 - n)));
+}
+
+AnalysisOutcome AnalyseLightCurve(const LightCurve &curve, const AnalysisSettings &settings,
+                                  const AnalysisHooks &hooks)
+{
+    AnalysisOutcome outcome;
+    Analysis a{curve, settings, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0};
+    PreparedAnalysis prepared{a};
+    try {
+        if (PrepareAnalysis(a, outcome))
+            RunAnalysis(a, outcome);
+    } catch (const std::bad_alloc &) {
+        outcome = AnalysisOutcome();
+        Refused(outcome, "Nedostatek pameti.", "out of memory");
+    }
+    return outcome;
+}
+
+bool ComputeLightCurveSpectrum(const LightCurve &curve, const AnalysisSettings &settings, const GridChunkVisit &visit,
+                               EngineError &error)
+{
+    AnalysisSettings spectrumOnly = settings;
+    spectrumOnly.peaks = 0;
+    spectrumOnly.prewhiten = 0;
+    spectrumOnly.fold = false;
+    AnalysisHooks hooks;
+    hooks.spectrum = visit;
+    AnalysisOutcome outcome;
+    Analysis a{curve, spectrumOnly, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0};
+    PreparedAnalysis prepared{a};
+    try {
+        if (!PrepareAnalysis(a, outcome)) {
+            error = outcome.error;
+            return false;
+        }
+        SpectrumPass(a);
+    } catch (const std::bad_alloc &) {
+        error = {"Nedostatek pameti.", "out of memory"};
+        return false;
+    }
+    return true;
+}

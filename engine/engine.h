@@ -1,0 +1,95 @@
+// The analysis engine: one light curve in, one period report out.  The
+// spectrum pass over a grid of trial periods, the strongest peaks refined
+// with their sine fits, errors and significance, prewhitening, the spectral
+// window and the fold.  Reentrant and thread-safe: it keeps no state, ends
+// no program and prints nothing; refusals come back as values, notes and
+// progress through the caller's hooks.  Any number of light curves may be
+// analysed at once from several threads.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "analysis.h"
+#include "lightcurve.h"
+#include "report.h"
+
+// The most intervals a spectrum pass takes: its file then holds 10,000,001
+// lines of 49 bytes (about 490 MB).
+const long MaxIntervals = 10000000;
+
+// What to compute.  Periods in days.
+struct AnalysisSettings {
+    double minimumPeriod = 0;
+    double maximumPeriod = 0;
+    long intervals = 0;          // K; 0: chosen for ten points per peak width
+    int peaks = 5;               // the strongest M peaks reported
+    int prewhiten = 0;           // periods found in turn; 0: none
+    bool window = false;         // the spectral window on the same grid
+    bool fold = false;           // a fold at foldPeriod, or at the strongest peak
+    bool foldAtBest = false;
+    double foldPeriod = 0;
+    int threads = 0;             // threads of a large pass; 0: automatic
+};
+
+// A refusal: the Czech text of the dialogue and the English one of a batch
+// run, both as the programs print them (without "kalidor: ").
+struct EngineError {
+    std::string czech;
+    std::string english;
+};
+
+// A chunk of consecutive grid points in grid order: periods and values.
+typedef std::function<void(const double *periods, const double *values, long count)> GridChunkVisit;
+
+// The caller's hooks; each may be left empty.  They are called on the
+// thread that called the engine, in the order the analysis runs.
+struct AnalysisHooks {
+    std::function<void(const std::string &english)> note; // notes and warnings of the run
+    std::function<void(long points)> passBegins; // after every check, before the first power
+    GridChunkVisit spectrum;  // the powers of the pass, every grid point once
+    GridChunkVisit window;    // the spectral window, with settings.window
+    std::function<void(long done, long total)> progress; // grid points of the pass done
+};
+
+// The outcome: ok and the report, or the refusal.
+struct AnalysisOutcome {
+    bool ok = false;
+    EngineError error;
+    PeriodReport report;
+};
+
+// Analyses the light curve with the settings.  The report's times are the
+// light curve's; the span is latest minus earliest, so the times may come
+// in any order; the phases of the spectrum count from the first time in
+// input order.  Refused as the batch run refuses: fewer than 5 estimates,
+// all magnitudes equal, no time span, a range that is not 0 < min < max,
+// fewer than 1 or more than MaxIntervals intervals, magnitudes too large.
+// A hook that throws ends the analysis with the exception.
+AnalysisOutcome AnalyseLightCurve(const LightCurve &curve, const AnalysisSettings &settings,
+                                  const AnalysisHooks &hooks = AnalysisHooks());
+
+// The refusals of the data and of the range alone, in the order the
+// analysis checks them; false and the error when refused.  The dialogue
+// asks them at its own steps.
+bool CheckUsableData(const double *t, const double *y, int n, double span, EngineError &error);
+bool CheckUsableRange(double minimumPeriod, double maximumPeriod, long intervals, EngineError &error);
+bool CheckIntervalsAllowed(long intervals, EngineError &error);
+
+// The grid points that fall on the narrowest peak of a spectrum (width
+// about pmin^2 / span) with K intervals over pmin..pmax.
+double PointsPerPeakWidth(double pmin, double pmax, long intervals, double span);
+// The warning, in English and in Czech, of a grid of fewer than three points
+// per peak width, where the strongest period may be missed; false when the
+// grid is fine.
+bool CoarseGridWarning(double pmin, double pmax, long intervals, double span, std::string &english,
+                       std::string &czech);
+
+// The power a peak must exceed to be significant at the 95 % level.
+double SignificanceThreshold(int n, double firstDate, double lastDate, double pmin, double pmax);
+
+// The spectrum alone: the powers of the light curve's magnitudes (centred
+// on their mean) on the grid that AnalyseLightCurve would search, handed
+// to visit chunk by chunk.  False and the error when refused.
+bool ComputeLightCurveSpectrum(const LightCurve &curve, const AnalysisSettings &settings, const GridChunkVisit &visit,
+                               EngineError &error);

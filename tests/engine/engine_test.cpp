@@ -1,0 +1,249 @@
+// The engine on its own: what it refuses, what it makes of times in any
+// order, and that light curves analysed side by side on several threads
+// give the very reports they give one at a time.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine.h"
+#include "reportwriter.h"
+#include "spectrumkernels.h"
+
+namespace {
+
+// A made-up variable star: a sine of the given period and amplitude with
+// Gaussian noise, at uneven times over 'span' days.
+LightCurve MadeUpStar(unsigned seed, int n, double span, double period, double amplitude)
+{
+    std::mt19937_64 random(seed);
+    std::uniform_real_distribution<double> when(0, span);
+    std::normal_distribution<double> noise(0, 0.05);
+    LightCurve curve;
+    curve.file = "star" + std::to_string(seed);
+    for (int i = 0; i < n; ++i) {
+        const double t = 50000 + when(random);
+        curve.time.push_back(t);
+        curve.magnitude.push_back(10 + amplitude * std::sin(2 * M_PI * t / period) + noise(random));
+    }
+    return curve;
+}
+
+AnalysisSettings Settings(double pmin, double pmax)
+{
+    AnalysisSettings s;
+    s.minimumPeriod = pmin;
+    s.maximumPeriod = pmax;
+    s.threads = 1;
+    return s;
+}
+
+std::string Json(const AnalysisOutcome &outcome)
+{
+    return outcome.ok ? JsonReportLine(outcome.report) : "refused: " + outcome.error.english;
+}
+
+LightCurve CurveOf(std::vector<double> t, std::vector<double> y)
+{
+    LightCurve c;
+    c.time = std::move(t);
+    c.magnitude = std::move(y);
+    return c;
+}
+
+TEST(Engine, RefusesAsTheBatchRunDoes)
+{
+    const std::vector<double> five = {1, 2, 3, 4, 5};
+    const std::vector<double> varied = {1, 2, 1, 3, 2};
+    struct Case {
+        const char *what;
+        LightCurve curve;
+        double pmin, pmax;
+        long intervals;
+        const char *english;
+    } cases[] = {
+        {"four estimates", CurveOf({1, 2, 3, 4}, {1, 2, 1, 2}), 1, 2, 10,
+         "too few estimates: the spectrum needs at least 5"},
+        {"equal magnitudes", CurveOf(five, {3, 3, 3, 3, 3}), 1, 2, 10,
+         "all estimates have the same magnitude: no spectrum can be computed"},
+        {"one time", CurveOf({7, 7, 7, 7, 7}, varied), 1, 2, 10,
+         "the last estimate is not later than the first: no spectrum can be computed"},
+        {"no minimum", CurveOf(five, varied), 0, 2, 10, "the minimum period must be positive"},
+        {"min above max", CurveOf(five, varied), 3, 2, 10, "the minimum period must be less than the maximum"},
+        {"too many intervals", CurveOf(five, varied), 1, 2, MaxIntervals + 1, "at most 10000000 intervals"},
+        {"huge magnitudes", CurveOf(five, {1e300, -1e300, 1e300, -1e300, 0}), 1, 2, 10,
+         "the magnitudes are too large: no spectrum can be computed"},
+        {"a time that is no number", CurveOf({1, 2, NAN, 4, 5}, varied), 1, 2, 10,
+         "the time or magnitude of estimate 3 is not a finite number"},
+        {"lengths differ", CurveOf({1, 2, 3, 4, 5, 6}, varied), 1, 2, 10,
+         "the times do not match the magnitudes in number"},
+    };
+    for (const Case &c : cases) {
+        AnalysisSettings s = Settings(c.pmin, c.pmax);
+        s.intervals = c.intervals;
+        const AnalysisOutcome outcome = AnalyseLightCurve(c.curve, s);
+        EXPECT_FALSE(outcome.ok) << c.what;
+        EXPECT_EQ(outcome.error.english, c.english) << c.what;
+        EXPECT_FALSE(outcome.error.czech.empty()) << c.what;
+    }
+}
+
+TEST(Engine, FindsTheStarsPeriodWithTheReportsFields)
+{
+    const LightCurve star = MadeUpStar(1, 300, 200, 5.3, 0.4);
+    AnalysisSettings s = Settings(2, 10);
+    s.prewhiten = 1;
+    s.fold = s.foldAtBest = true;
+    const AnalysisOutcome outcome = AnalyseLightCurve(star, s);
+    ASSERT_TRUE(outcome.ok);
+    const PeriodReport &r = outcome.report;
+    ASSERT_FALSE(r.peaks.empty());
+    EXPECT_NEAR(r.peaks[0].period, 5.3, 5 * r.peaks[0].periodError);
+    EXPECT_NEAR(r.peaks[0].amplitude, 0.4, 0.02);
+    EXPECT_LT(r.peaks[0].falseAlarmProbability, 1e-10);
+    EXPECT_EQ(r.observations, 300);
+    ASSERT_EQ(r.prewhitening.size(), 1u);
+    EXPECT_TRUE(r.hasFold);
+    EXPECT_EQ(r.fold.period, r.peaks[0].period);
+}
+
+// Joined exports need not be in time order: the span is latest minus
+// earliest, and the periods found are those of the sorted light curve.
+TEST(Engine, TimesInAnyOrderGiveTheSortedCurvesPeriods)
+{
+    LightCurve sorted = MadeUpStar(2, 200, 150, 3.7, 0.3);
+    std::vector<std::size_t> order(sorted.time.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sorted.time[a] < sorted.time[b]; });
+    LightCurve inOrder = sorted, reversed = sorted;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        inOrder.time[i] = sorted.time[order[i]];
+        inOrder.magnitude[i] = sorted.magnitude[order[i]];
+        reversed.time[order.size() - 1 - i] = inOrder.time[i];
+        reversed.magnitude[order.size() - 1 - i] = inOrder.magnitude[i];
+    }
+    const AnalysisOutcome a = AnalyseLightCurve(inOrder, Settings(1, 10));
+    const AnalysisOutcome b = AnalyseLightCurve(reversed, Settings(1, 10));
+    ASSERT_TRUE(a.ok);
+    ASSERT_TRUE(b.ok) << b.error.english;
+    EXPECT_EQ(a.report.span, b.report.span);
+    EXPECT_EQ(a.report.first, b.report.first);
+    EXPECT_EQ(a.report.grid.intervals, b.report.grid.intervals);
+    ASSERT_EQ(a.report.peaks.size(), b.report.peaks.size());
+    for (std::size_t i = 0; i < a.report.peaks.size(); ++i)
+        EXPECT_NEAR(a.report.peaks[i].period, b.report.peaks[i].period, 1e-3 * a.report.peaks[i].periodError);
+}
+
+TEST(Engine, WindowOfTheKernelsIsTheStraightSum)
+{
+    const LightCurve star = MadeUpStar(3, 60, 3650, 300, 0.5);
+    AnalysisSettings s = Settings(1, 1000);
+    s.intervals = 2000;
+    s.window = true;
+    std::vector<double> periods, window;
+    AnalysisHooks hooks;
+    hooks.window = [&](const double *p, const double *v, long count) {
+        periods.insert(periods.end(), p, p + count);
+        window.insert(window.end(), v, v + count);
+    };
+    ASSERT_TRUE(AnalyseLightCurve(star, s, hooks).ok);
+    ASSERT_EQ(window.size(), 2001u);
+    for (std::size_t k = 0; k < window.size(); k += 97)
+        EXPECT_NEAR(window[k], SpectralWindow(star.time.data(), 60, 1 / periods[k]), 1e-12) << periods[k];
+}
+
+TEST(Engine, ManyCurvesOnManyThreadsGiveTheReportsOfOneAtATime)
+{
+    const int stars = 24, threads = 6;
+    std::vector<LightCurve> curves;
+    for (int i = 0; i < stars; ++i)
+        curves.push_back(MadeUpStar(100 + i, 150 + 10 * i, 80, 0.7 + 0.3 * i, 0.2));
+    AnalysisSettings s = Settings(0.5, 10);
+    s.prewhiten = 2;
+    s.fold = s.foldAtBest = true;
+    std::vector<std::string> alone(stars), together(stars);
+    for (int i = 0; i < stars; ++i)
+        alone[i] = Json(AnalyseLightCurve(curves[i], s));
+    std::vector<std::thread> workers;
+    for (int w = 0; w < threads; ++w)
+        workers.emplace_back([&, w] {
+            for (int i = w; i < stars; i += threads)
+                together[i] = Json(AnalyseLightCurve(curves[i], s));
+        });
+    for (std::thread &worker : workers)
+        worker.join();
+    for (int i = 0; i < stars; ++i)
+        EXPECT_EQ(together[i], alone[i]) << "star " << i;
+}
+
+TEST(Engine, ThreadsOfOnePassGiveTheSamePowers)
+{
+    const LightCurve star = MadeUpStar(4, 400, 300, 2.2, 0.3);
+    std::vector<double> one, four;
+    for (int threads : {1, 4}) {
+        AnalysisSettings s = Settings(0.5, 5);
+        s.threads = threads;
+        std::vector<double> &powers = threads == 1 ? one : four;
+        EngineError error;
+        ASSERT_TRUE(ComputeLightCurveSpectrum(star, s, [&](const double *, const double *v, long count) {
+            powers.insert(powers.end(), v, v + count);
+        }, error));
+    }
+    EXPECT_EQ(one, four);
+    EXPECT_GT(one.size(), 1000u);
+}
+
+} // namespace
+
+namespace {
+
+// The weighted sums of the kernels against a straightforward loop over the
+// same angles, and weights of 1 giving the unweighted sums bit for bit.
+TEST(EngineKernels, WeightedSumsAreTheStraightWeightedSums)
+{
+    const LightCurve star = MadeUpStar(5, 137, 400, 3.1, 0.3);
+    const int n = 137;
+    std::vector<double> y(star.magnitude), w(n), ones(n, 1.0);
+    std::mt19937_64 random(9);
+    std::uniform_real_distribution<double> weight(0.1, 40);
+    for (int i = 0; i < n; ++i) {
+        y[i] -= 10;
+        w[i] = weight(random);
+    }
+    SpectrumTerms plain{}, weighted{}, unit{};
+    PrepareSpectrumTerms(plain, star.time.data(), y.data(), n);
+    PrepareWeightedSpectrumTerms(weighted, star.time.data(), y.data(), w.data(), n);
+    PrepareWeightedSpectrumTerms(unit, star.time.data(), y.data(), ones.data(), n);
+    const double frequencies[] = {0.01, 0.3226, 1.7, 13.9, 97.3};
+    for (double f : frequencies) {
+        SpectrumSums p, q, u;
+        SpectrumSumsOf(plain, &f, 1, &p);
+        SpectrumSumsOf(weighted, &f, 1, &q);
+        SpectrumSumsOf(unit, &f, 1, &u);
+        EXPECT_EQ(0, std::memcmp(&p, &u, sizeof p)) << f;
+        long double s[7] = {};
+        for (int i = 0; i < n; ++i) {
+            const long double a = (static_cast<long double>(star.time[i]) - star.time[0]) * 2 * M_PIl * f;
+            const long double c = std::cos(a), si = std::sin(a);
+            const long double terms[7] = {w[i] * c * c, w[i] * c, w[i] * si * si, w[i] * si,
+                                          w[i] * si * c, w[i] * y[i] * c, w[i] * y[i] * si};
+            for (int k = 0; k < 7; ++k)
+                s[k] += terms[k];
+        }
+        const double got[7] = {q.scc, q.sc, q.sss, q.ss, q.ssc, q.syc, q.sys};
+        for (int k = 0; k < 7; ++k)
+            EXPECT_NEAR(got[k], static_cast<double>(s[k]), 1e-9 * weighted.weightSum) << f << " sum " << k;
+    }
+    ReleaseSpectrumTerms(plain);
+    ReleaseSpectrumTerms(weighted);
+    ReleaseSpectrumTerms(unit);
+}
+
+} // namespace
