@@ -278,7 +278,6 @@ ExtremaStatus EpochFromData(const double *t, const double *y, int n, double peri
         }
     }
     if (!found) return ExtremaEmptyWindow;
-    if (bestPhase < -0.5) bestPhase += 1;
     epoch = (double)((long double)first + (long double)bestPhase * period);
     return ExtremaOk;
 }

@@ -127,10 +127,10 @@ bool KvwNear(const Polyline &line, double start, double reach, int pairs, KvwTim
         if (!(a > 0)) return false;
         const double shift = -b / (2 * a);
         if (std::fabs(centre + shift - start) > reach) return false;
+        out.time = centre + shift;
         if (std::fabs(shift) < 1e-2 * step) break;
         centre += std::max(-ParabolaSide * step, std::min(ParabolaSide * step, shift));
     }
-    out.time = centre - b / (2 * a);
     out.pairs = pairs;
     // Independent pairs: half the observations inside the reflected range.
     const double reflected = pairs * step;
