@@ -35,6 +35,7 @@ const Colour LevelRed = {0.82, 0.1, 0.1};
 const Colour PeakOrange = {0.9, 0.45, 0.0};
 const Colour PointBlue = {0.1, 0.25, 0.6};
 const Colour CurveRed = {0.85, 0.1, 0.1};
+const Colour LineGreen = {0.1, 0.55, 0.2};
 
 // The length that stands for 'design' units of the 1600 x 1000 design.
 double Scaled(FigureSize size, double design)
@@ -557,4 +558,160 @@ std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileN
 {
     return RenderFigureFile(fileName,
                             [&](int fd) { return WritePhaseFigureTo(figure, fd, fileName, format, size); });
+
+namespace {
+
+double QuadraticAt(const OCFigure &f, double e) { return f.quadraticA + f.quadraticB * e + f.quadraticC * e * e; }
+double LinearAt(const OCFigure &f, double e) { return f.linearA + f.linearB * e; }
+
+bool UsableError(double e) { return std::isfinite(e) && e > 0; }
+
+// The title, its font made smaller as far as needed to fit the page.
+void DrawFittingTitle(cairo_t *cr, FigureSize size, const std::string &title)
+{
+    SetColour(cr, Black);
+    double design = 32;
+    for (; design > 16; design -= 2) {
+        SetFont(cr, size, design, true);
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, title.c_str(), &e);
+        if (e.width <= size.width - Scaled(size, 40))
+            break;
+    }
+    SetFont(cr, size, design, true);
+    ShowText(cr, title, size.width / 2.0, Scaled(size, 24), 0.5, 0);
+}
+
+// A fit drawn as a line over the panel's E range.
+void DrawFit(cairo_t *cr, const FigurePanel &p, const std::function<double(double)> &at)
+{
+    const int samples = 400;
+    for (int i = 0; i <= samples; ++i) {
+        const double e = p.valueLeft + (p.valueRight - p.valueLeft) * i / samples;
+        cairo_line_to(cr, PageX(p, e), PageY(p, at(e)));
+    }
+    cairo_stroke(cr);
+}
+
+} // namespace
+
+FigurePanel OCPanel(const OCFigure &figure, FigureSize size)
+{
+    FigurePanel p;
+    p.left = Scaled(size, 170);
+    p.right = size.width - Scaled(size, 50);
+    p.top = Scaled(size, 90);
+    p.bottom = size.height - Scaled(size, 110);
+    double first = INFINITY, last = -INFINITY, low = INFINITY, high = -INFINITY;
+    const std::size_t n = std::min(figure.cycles.size(), figure.oc.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(figure.cycles[i]) || !std::isfinite(figure.oc[i]))
+            continue;
+        first = std::min(first, figure.cycles[i]);
+        last = std::max(last, figure.cycles[i]);
+        const double bar = i < figure.errors.size() && UsableError(figure.errors[i]) ? figure.errors[i] : 0;
+        low = std::min(low, figure.oc[i] - bar);
+        high = std::max(high, figure.oc[i] + bar);
+    }
+    if (!(last >= first)) {
+        first = 0;
+        last = 1;
+    }
+    const double xMargin = last > first ? 0.05 * (last - first) : 1;
+    p.valueLeft = first - xMargin;
+    p.valueRight = last + xMargin;
+    for (int i = 0; i <= 100 && high >= low; ++i) {
+        const double e = p.valueLeft + (p.valueRight - p.valueLeft) * i / 100;
+        if (figure.hasLinear) {
+            low = std::min(low, LinearAt(figure, e));
+            high = std::max(high, LinearAt(figure, e));
+        }
+        if (figure.hasQuadratic) {
+            low = std::min(low, QuadraticAt(figure, e));
+            high = std::max(high, QuadraticAt(figure, e));
+        }
+    }
+    if (!(high >= low) || !std::isfinite(high - low)) {
+        low = -1;
+        high = 1;
+    }
+    const double yMargin = high > low ? 0.08 * (high - low) : std::max(1e-6, 0.5 * std::fabs(high));
+    // A later extremum (larger O-C) is up.
+    p.valueTop = high + yMargin;
+    p.valueBottom = low - yMargin;
+    return p;
+}
+
+std::string OCTitle(const OCFigure &figure)
+{
+    std::string title = figure.title;
+    if (!figure.hasQuadratic)
+        return title;
+    const double secondsPerYear = 86400.0 * 365.25;
+    char text[160];
+    std::snprintf(text, sizeof text, "dP/dt = %.3g \u00b1 %.2g d/d (%.3g \u00b1 %.2g s/yr)", figure.periodChange,
+                  figure.periodChangeError, figure.periodChange * secondsPerYear,
+                  figure.periodChangeError * secondsPerYear);
+    title += (title.empty() ? "" : ":  ") + std::string(text);
+    if (figure.hasFTest) {
+        std::snprintf(text, sizeof text, ", p = %.2g", figure.probability);
+        title += text;
+    }
+    return title;
+}
+
+std::string WriteOCFigureTo(const OCFigure &figure, int fd, const std::string &name, FigureFormat format,
+                            FigureSize size)
+{
+    return RenderFigure(fd, name, format, size, [&](cairo_t *cr) {
+        const FigurePanel p = OCPanel(figure, size);
+        DrawFittingTitle(cr, size, OCTitle(figure));
+        DrawAxes(cr, size, p, "Cycle E", "O-C [d]", true);
+        cairo_save(cr);
+        ClipToPanel(cr, p);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        if (figure.hasLinear) {
+            SetColour(cr, LineGreen);
+            cairo_set_line_width(cr, Scaled(size, 3));
+            const double dash[2] = {Scaled(size, 18), Scaled(size, 10)};
+            cairo_set_dash(cr, dash, 2, 0);
+            DrawFit(cr, p, [&](double e) { return LinearAt(figure, e); });
+            cairo_set_dash(cr, nullptr, 0, 0);
+        }
+        if (figure.hasQuadratic) {
+            SetColour(cr, CurveRed);
+            cairo_set_line_width(cr, Scaled(size, 3));
+            DrawFit(cr, p, [&](double e) { return QuadraticAt(figure, e); });
+        }
+        // The error bars with short caps, then the points over them.
+        const std::size_t n = std::min(figure.cycles.size(), figure.oc.size());
+        const double cap = Scaled(size, 7), r = Scaled(size, 6);
+        SetColour(cr, PointBlue);
+        cairo_set_line_width(cr, Scaled(size, 2));
+        for (std::size_t i = 0; i < n && i < figure.errors.size(); ++i) {
+            if (!UsableError(figure.errors[i]))
+                continue;
+            const double x = PageX(p, figure.cycles[i]);
+            const double top = PageY(p, figure.oc[i] + figure.errors[i]);
+            const double bottom = PageY(p, figure.oc[i] - figure.errors[i]);
+            cairo_move_to(cr, x, top);
+            cairo_line_to(cr, x, bottom);
+            cairo_move_to(cr, x - cap, top);
+            cairo_line_to(cr, x + cap, top);
+            cairo_move_to(cr, x - cap, bottom);
+            cairo_line_to(cr, x + cap, bottom);
+        }
+        cairo_stroke(cr);
+        for (std::size_t i = 0; i < n; ++i) {
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, PageX(p, figure.cycles[i]), PageY(p, figure.oc[i]), r, 0, TwoPi);
+        }
+        cairo_fill(cr);
+        cairo_restore(cr);
+    });
+}
+
+std::string WriteOCFigure(const OCFigure &figure, const std::string &fileName, FigureFormat format, FigureSize size)
+{
+    return RenderFigureFile(fileName, [&](int fd) { return WriteOCFigureTo(figure, fd, fileName, format, size); });
 }
