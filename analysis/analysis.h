@@ -92,6 +92,8 @@ double EpochOfMaximum(const SineFit &fit, double middle);
 // The least-squares error of a period found from n observations over a
 // span, with the fit's semi-amplitude and residual rms:
 // sigma_P = sigma_f P^2, sigma_f = sqrt(6) rms / (pi sqrt(n) A span).
+// Right only for times spread evenly over the span; SinePeakErrors and
+// PeriodErrorFromTimeSpread (weightedfit.h) hold for any spread.
 double PeriodError(double period, double residualRms, int n, double amplitude, double span);
 
 // The spectral window at one frequency: |sum of exp(2 pi i f t)|^2 / n^2,

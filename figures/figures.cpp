@@ -558,6 +558,7 @@ std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileN
 {
     return RenderFigureFile(fileName,
                             [&](int fd) { return WritePhaseFigureTo(figure, fd, fileName, format, size); });
+}
 
 namespace {
 
