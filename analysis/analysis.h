@@ -92,6 +92,8 @@ double EpochOfMaximum(const SineFit &fit, double middle);
 // The least-squares error of a period found from n observations over a
 // span, with the fit's semi-amplitude and residual rms:
 // sigma_P = sigma_f P^2, sigma_f = sqrt(6) rms / (pi sqrt(n) A span).
+// Right only for times spread evenly over the span; SinePeakErrors and
+// PeriodErrorFromTimeSpread (weightedfit.h) hold for any spread.
 double PeriodError(double period, double residualRms, int n, double amplitude, double span);
 
 // The spectral window at one frequency: |sum of exp(2 pi i f t)|^2 / n^2,
@@ -110,7 +112,9 @@ struct SineComponent {
 // squares, refining frequencies, cosine and sine terms from the values
 // given; on success replaces them, sets the errors, the constant and the
 // residual rms and returns true.  False (components untouched) when the fit
-// fails or has too few observations (n <= 1 + 3 * components).
+// fails or has too few observations (n <= 1 + 3 * components).  Throws
+// std::bad_alloc, as a failed allocation does, when the fit's matrices
+// (n by 1 + 3 * components) do not fit in memory.
 bool FitSinesTogether(const double *t, const double *y, int n, double reference,
                       std::vector<SineComponent> &components, double &constant, double &residualRms);
 // residual[i] = y[i] minus the constant and all components at t[i]

@@ -3,71 +3,25 @@
 #include <cmath>
 
 #include "analysis.h"
+#include "weightedfit.h"
 
 namespace {
 
 const long double TwoPi = 6.283185307179586476925286766559L;
-
-// A fit whose normal equations are this close to singular (relative to the
-// product of their diagonal) has no room: the phases nearly coincide.
-const long double SingularShare = 1e-12L;
 
 double PhaseAngle(double t, double reference, double frequency)
 {
     return static_cast<double>((static_cast<long double>(t) - reference) * TwoPi * frequency);
 }
 
-long double Determinant3(const long double m[3][3])
-{
-    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-}
-
 } // namespace
 
 bool FitSine(const double *t, const double *y, int n, double frequency, double reference, SineFit &fit)
 {
-    long double sc = 0, ss = 0, scc = 0, scs = 0, sss = 0, sy = 0, syc = 0, sys = 0;
-    for (int i = 0; i < n; ++i) {
-        const double angle = PhaseAngle(t[i], reference, frequency);
-        const long double c = std::cos(angle), s = std::sin(angle);
-        sc += c;
-        ss += s;
-        scc += c * c;
-        scs += c * s;
-        sss += s * s;
-        sy += y[i];
-        syc += y[i] * c;
-        sys += y[i] * s;
-    }
-    const long double normal[3][3] = {{static_cast<long double>(n), sc, ss}, {sc, scc, scs}, {ss, scs, sss}};
-    const long double det = Determinant3(normal);
-    if (!(std::fabs(det) > SingularShare * n * scc * sss))
-        return false;
-    // Cramer's rule: each unknown replaces its column by the right-hand side.
-    const long double right[3] = {sy, syc, sys};
-    long double solution[3];
-    for (int column = 0; column < 3; ++column) {
-        long double m[3][3];
-        for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 3; ++c)
-                m[r][c] = c == column ? right[r] : normal[r][c];
-        solution[column] = Determinant3(m) / det;
-    }
-    fit.frequency = frequency;
-    fit.reference = reference;
-    fit.constant = static_cast<double>(solution[0]);
-    fit.cosine = static_cast<double>(solution[1]);
-    fit.sine = static_cast<double>(solution[2]);
-    fit.amplitude = std::hypot(fit.cosine, fit.sine);
-    long double squares = 0;
-    for (int i = 0; i < n; ++i) {
-        const double angle = PhaseAngle(t[i], reference, frequency);
-        const long double r = y[i] - (solution[0] + solution[1] * std::cos(angle) + solution[2] * std::sin(angle));
-        squares += r * r;
-    }
-    fit.residualRms = static_cast<double>(std::sqrt(squares / n));
-    return std::isfinite(fit.amplitude) && std::isfinite(fit.residualRms);
+    // The weighted fit without weights does every sum and product of the
+    // unweighted one: one code path for both.
+    FitQuality quality;
+    return FitWeightedSine(t, y, nullptr, n, frequency, reference, fit, quality);
 }
 
 double EpochOfMaximum(const SineFit &fit, double middle)

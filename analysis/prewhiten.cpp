@@ -5,8 +5,10 @@
 #include <gsl/gsl_multifit_nlinear.h>
 
 #include <cmath>
+#include <new>
 
 #include "analysis.h"
+#include "weightedfit.h"
 
 namespace {
 
@@ -20,6 +22,7 @@ const double GradientTolerance = 1e-12;
 struct SineData {
     const double *t;
     const double *y;
+    const double *rootWeight; // sqrt(w) of each observation, or nullptr
     int n;
     double reference;
     int components;
@@ -35,7 +38,7 @@ int SineResiduals(const gsl_vector *x, void *data, gsl_vector *f)
             const double angle = TwoPi * gsl_vector_get(x, 1 + 3 * j) * tau;
             model += gsl_vector_get(x, 2 + 3 * j) * std::cos(angle) + gsl_vector_get(x, 3 + 3 * j) * std::sin(angle);
         }
-        gsl_vector_set(f, i, model - d.y[i]);
+        gsl_vector_set(f, i, d.rootWeight == nullptr ? model - d.y[i] : d.rootWeight[i] * (model - d.y[i]));
     }
     return GSL_SUCCESS;
 }
@@ -53,6 +56,10 @@ int SineJacobian(const gsl_vector *x, void *data, gsl_matrix *jacobian)
             gsl_matrix_set(jacobian, i, 1 + 3 * j, TwoPi * tau * (b * c - a * s));
             gsl_matrix_set(jacobian, i, 2 + 3 * j, c);
             gsl_matrix_set(jacobian, i, 3 + 3 * j, s);
+        }
+        if (d.rootWeight != nullptr) {
+            gsl_vector_view row = gsl_matrix_row(jacobian, i);
+            gsl_vector_scale(&row.vector, d.rootWeight[i]);
         }
     }
     return GSL_SUCCESS;
@@ -76,10 +83,28 @@ double AmplitudeError(double a, double b, double varA, double varB, double covAB
     return std::sqrt(std::fmax(a * a * varA + b * b * varB + 2 * a * b * covAB, 0.0)) / amplitude;
 }
 
+void FreeFitMemory(gsl_vector *start, gsl_multifit_nlinear_workspace *work, gsl_matrix *covariance)
+{
+    if (covariance != nullptr)
+        gsl_matrix_free(covariance);
+    if (work != nullptr)
+        gsl_multifit_nlinear_free(work);
+    if (start != nullptr)
+        gsl_vector_free(start);
+}
+
 } // namespace
 
 bool FitSinesTogether(const double *t, const double *y, int n, double reference,
                       std::vector<SineComponent> &components, double &constant, double &residualRms)
+{
+    FitQuality quality;
+    return FitWeightedSinesTogether(t, y, nullptr, n, reference, components, constant, residualRms, quality);
+}
+
+bool FitWeightedSinesTogether(const double *t, const double *y, const double *w, int n, double reference,
+                              std::vector<SineComponent> &components, double &constant, double &residualRms,
+                              FitQuality &quality)
 {
     const int count = static_cast<int>(components.size());
     const int p = 1 + 3 * count;
@@ -87,7 +112,17 @@ bool FitSinesTogether(const double *t, const double *y, int n, double reference,
         return false;
     gsl_set_error_handler_off();
 
-    SineData data = {t, y, n, reference, count};
+    std::vector<double> rootWeight;
+    double weight = n;
+    if (w != nullptr) {
+        rootWeight.resize(n);
+        weight = 0;
+        for (int i = 0; i < n; ++i) {
+            rootWeight[i] = std::sqrt(w[i]);
+            weight += w[i];
+        }
+    }
+    SineData data = {t, y, w == nullptr ? nullptr : rootWeight.data(), n, reference, count};
     gsl_multifit_nlinear_fdf fdf;
     fdf.f = SineResiduals;
     fdf.df = SineJacobian;
@@ -97,16 +132,22 @@ bool FitSinesTogether(const double *t, const double *y, int n, double reference,
     fdf.params = &data;
 
     gsl_vector *start = gsl_vector_alloc(p);
+    gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
+    gsl_multifit_nlinear_workspace *work =
+        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, fdf.n, fdf.p);
+    gsl_matrix *covariance = gsl_matrix_alloc(p, p);
+    if (start == nullptr || work == nullptr || covariance == nullptr) {
+        // The Jacobian of n rows and p columns does not fit in memory: as
+        // any allocation that fails.
+        FreeFitMemory(start, work, covariance);
+        throw std::bad_alloc();
+    }
     gsl_vector_set(start, 0, constant);
     for (int j = 0; j < count; ++j) {
         gsl_vector_set(start, 1 + 3 * j, components[j].frequency);
         gsl_vector_set(start, 2 + 3 * j, components[j].cosine);
         gsl_vector_set(start, 3 + 3 * j, components[j].sine);
     }
-    gsl_multifit_nlinear_parameters parameters = gsl_multifit_nlinear_default_parameters();
-    gsl_multifit_nlinear_workspace *work =
-        gsl_multifit_nlinear_alloc(gsl_multifit_nlinear_trust, &parameters, fdf.n, fdf.p);
-    gsl_matrix *covariance = gsl_matrix_alloc(p, p);
     bool fitted = false;
     int info = 0;
     if (gsl_multifit_nlinear_init(start, &fdf, work) == GSL_SUCCESS) {
@@ -118,8 +159,11 @@ bool FitSinesTogether(const double *t, const double *y, int n, double reference,
         if (fitted) {
             double chiSquare = 0;
             gsl_blas_ddot(gsl_multifit_nlinear_residual(work), gsl_multifit_nlinear_residual(work), &chiSquare);
-            // The covariance of unit weights scaled by the residual variance.
-            const double variance = chiSquare / (n - p);
+            // Without weights the covariance of unit weights is scaled by the
+            // residual variance; with weights by the square of ErrorScale.
+            quality = QualityOfFit(chiSquare, n, p, w != nullptr);
+            const double variance =
+                w == nullptr ? chiSquare / (n - p) : quality.errorScale * quality.errorScale;
             constant = gsl_vector_get(x, 0);
             for (int j = 0; j < count; ++j) {
                 SineComponent &c = components[j];
@@ -131,12 +175,10 @@ bool FitSinesTogether(const double *t, const double *y, int n, double reference,
                                                   variance * gsl_matrix_get(covariance, 3 + 3 * j, 3 + 3 * j),
                                                   variance * gsl_matrix_get(covariance, 2 + 3 * j, 3 + 3 * j));
             }
-            residualRms = std::sqrt(chiSquare / n);
+            residualRms = std::sqrt(chiSquare / weight);
         }
     }
-    gsl_matrix_free(covariance);
-    gsl_multifit_nlinear_free(work);
-    gsl_vector_free(start);
+    FreeFitMemory(start, work, covariance);
     return fitted;
 }
 

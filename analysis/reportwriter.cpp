@@ -91,21 +91,7 @@ void WriteFoldLines(const PeriodReport &r, std::FILE *out)
     Line(out, "  Residual rms:", Text("%.4f", r.fold.residualRms) + " mag");
 }
 
-} // namespace
-
-void WriteTextReport(const PeriodReport &r, std::FILE *out)
-{
-    WriteDataLines(r, out);
-    WritePeakTable(r, out);
-    if (!r.prewhitening.empty())
-        WritePrewhiteningTable(r, out);
-    if (r.hasFold)
-        WriteFoldLines(r, out);
-    std::fflush(out);
-}
-
-namespace {
-
+// The report as one JSON object, its keys in the order written.
 Json ReportJson(const PeriodReport &r)
 {
     Json j;
@@ -156,14 +142,33 @@ Json ReportJson(const PeriodReport &r)
 
 } // namespace
 
-void WriteJsonReport(const PeriodReport &r, std::FILE *out)
+void WriteTextReport(const PeriodReport &r, std::FILE *out)
 {
-    const std::string text = ReportJson(r).dump(2) + "\n";
-    std::fwrite(text.data(), 1, text.size(), out);
+    WriteDataLines(r, out);
+    WritePeakTable(r, out);
+    if (!r.prewhitening.empty())
+        WritePrewhiteningTable(r, out);
+    if (r.hasFold)
+        WriteFoldLines(r, out);
     std::fflush(out);
 }
 
-std::string JsonReportLine(const PeriodReport &r) { return ReportJson(r).dump() + "\n"; }
+std::string JsonReportText(const PeriodReport &report)
+{
+    return ReportJson(report).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string JsonReportLine(const PeriodReport &report)
+{
+    return ReportJson(report).dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+void WriteJsonReport(const PeriodReport &report, std::FILE *out)
+{
+    const std::string text = JsonReportText(report);
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fflush(out);
+}
 
 std::string JsonErrorLine(const std::string &file, const std::string &star, const std::string &error)
 {
@@ -171,5 +176,5 @@ std::string JsonErrorLine(const std::string &file, const std::string &star, cons
     j["file"] = file;
     j["star"] = star.empty() ? Json(nullptr) : Json(star);
     j["error"] = error;
-    return j.dump() + "\n";
+    return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }

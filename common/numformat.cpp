@@ -1,4 +1,5 @@
 #include "numformat.h"
+#include "text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -216,4 +217,11 @@ std::string ScientificText(double x)
 std::string IntegerText(long long value, int width)
 {
     return PadLeft(std::to_string(value), width);
+}
+
+bool ThreeDecimalTextFits(double x)
+{
+    // Below 1e249 the text has at most 250 integer digits, a sign and four
+    // characters from the point on.
+    return std::fabs(x) < 1e249 || FixedText(x, 2, 3).size() <= MaxTextLength;
 }

@@ -9,6 +9,10 @@
 // finite number is written as "NaN", "Inf" or "-Inf", right-aligned.
 std::string FixedText(double x, int width, int decimals);
 
+// True when FixedText(x, 2, 3) of the finite x, the three-decimal text of
+// the programs' files, keeps within the 255 characters of a text.
+bool ThreeDecimalTextFits(double x);
+
 // As FixedText, but a value of magnitude above 1e35, or a non-zero one below
 // 1e-35, is written in scientific form (right-aligned in 'width').  This is
 // how the converters and the number-parameter library write reals.

@@ -5,6 +5,7 @@
 // not fit, or one past the end when the text ends too early; the value is
 // then 0.  Blanks and tabs at the start are skipped.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -26,6 +27,12 @@ struct UnsignedParse {
 // Optional sign, digits with an optional point (at least one digit before or
 // after it), optional exponent: E or e, optional sign, at least one digit.
 RealParse ParseReal(const std::string &text);
+
+// The value of a number's text as the text readers take it: the whole of
+// text[0..length) by ParseReal's rule (a common form such as "-12.5e3" read
+// straight by std::from_chars, to the same double).  False when the text
+// is rejected.  A value beyond the range of a double comes out infinite.
+bool ReadRealText(const char *text, std::size_t length, double &value);
 
 // Optional sign, optional base mark ('$' hexadecimal with the zeros right
 // after it skipped, '%' binary), digits of the base.  Decimal digits that

@@ -98,11 +98,6 @@ int CreateUnfinished(UnfinishedFile &entry, const std::string &path, const std::
     return fd;
 }
 
-bool IsRegularFile(const std::string &name, struct stat &info)
-{
-    return stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // Where a name leads: the file a symbolic link points to (so that the link
 // stays), else the name itself.
 std::string FileBehind(const std::string &name)
@@ -120,6 +115,16 @@ std::string FileBehind(const std::string &name)
 
 bool DirectoryRefusesNewFiles(int errnum) { return errnum == EACCES || errnum == EPERM || errnum == EROFS; }
 
+// The entry at the name (not a symbolic link) opened for writing and
+// emptied, where no replacement can be made or there is nothing to keep.
+int OpenInPlace(const std::string &name)
+{
+    const int fd = open(name.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        RunErrorFromErrno(errno);
+    return fd;
+}
+
 } // namespace
 
 int OpenReplacement(const std::string &finalName)
@@ -134,8 +139,10 @@ int OpenReplacement(const std::string &finalName)
     std::string base = slash == std::string::npos ? finalName : finalName.substr(slash + 1);
     if (base.size() > 200)
         base.resize(200); // room for the suffix within a file name's limit
+    // The mode of the file at the name itself: a link there is replaced,
+    // not the file it points to.
     struct stat earlier;
-    const bool replacesFile = IsRegularFile(finalName, earlier);
+    const bool replacesFile = lstat(finalName.c_str(), &earlier) == 0 && S_ISREG(earlier.st_mode);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const int fd = CreateUnfinished(*entry, directory + base + "." + RandomSuffix(), finalName, O_RDWR);
         if (fd >= 0) {
@@ -201,6 +208,29 @@ int CreateOutputFile(const std::string &name)
     // place, as there is no other way to write it.
     if (exists && DirectoryRefusesNewFiles(errno))
         return CreateFileOrStop(target);
+    RunErrorFromErrno(errno);
+}
+
+int CreateReplacingOutputFile(const std::string &name)
+{
+    struct stat entry;
+    const bool exists = lstat(name.c_str(), &entry) == 0;
+    if (exists && S_ISDIR(entry.st_mode))
+        RunErrorFromErrno(EISDIR); // as opening a directory for writing fails
+    if (exists && !S_ISREG(entry.st_mode) && !S_ISLNK(entry.st_mode))
+        return OpenInPlace(name);
+    if (exists && S_ISREG(entry.st_mode)) {
+        // The earlier file must be writable, as when it is emptied in place.
+        const int probe = open(name.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+        if (probe < 0)
+            RunErrorFromErrno(errno);
+        close(probe);
+    }
+    const int fd = OpenReplacement(name);
+    if (fd >= 0)
+        return fd;
+    if (exists && S_ISREG(entry.st_mode) && DirectoryRefusesNewFiles(errno))
+        return OpenInPlace(name);
     RunErrorFromErrno(errno);
 }
 

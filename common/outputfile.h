@@ -8,7 +8,8 @@
 
 // Opens a new, empty file beside 'finalName' (in its directory, under a
 // name of its own) for writing; the permissions are those of the file it
-// will replace, or 0666 less the umask for a new one.  Returns the
+// will replace (a regular file at the name itself), or 0666 less the umask
+// for a new one.  Returns the
 // descriptor, or -1 with errno set.  The file is removed at the end of the
 // program, or by an ending signal, unless CommitReplacement renamed it.
 int OpenReplacement(const std::string &finalName);
@@ -30,5 +31,14 @@ void CommitReplacement(int fd);
 // is nothing to keep.  A failure stops with the run-time error of the
 // failed operation, the same one that creating the file directly gives.
 int CreateOutputFile(const std::string &name);
-// Completes a file of CreateOutputFile.
+// Creates the output file 'name' through a replacement that takes the
+// place of the entry at the name itself: a symbolic link there is replaced
+// by the new file, never written through, and the earlier file keeps its
+// content until FinishOutputFile.  A directory at the name stops with
+// access denied; a device or pipe there is written directly; a regular
+// file in a directory that takes no new file is written in place.  Other
+// failures stop with the run-time error that creating the file directly
+// gives.
+int CreateReplacingOutputFile(const std::string &name);
+// Completes a file of CreateOutputFile or CreateReplacingOutputFile.
 void FinishOutputFile(int fd);

@@ -5,8 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <execinfo.h>
 #include <dlfcn.h>
+#include <new>
+#include <stdexcept>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -48,6 +52,35 @@ void RunExitHooks()
         void (*hook)() = exitHooks[--exitHookCount];
         hook();
     }
+}
+
+// The program named in the report of an exception that reaches std::terminate.
+const char *uncaughtProgram = "program";
+
+[[noreturn]] void EndByInternalFailure(const char *program, const char *what)
+{
+    fprintf(stderr, "%s: internal failure: %s\n", program, what);
+    fflush(stderr);
+    RunExitHooks();
+    fflush(stdout);
+    _exit(InternalFailureStatus);
+}
+
+bool IsErrorNumber(const std::error_code &code)
+{
+    return code.category() == std::generic_category() || code.category() == std::system_category();
+}
+
+[[noreturn]] void EndOnTerminate()
+{
+    if (std::exception_ptr exception = std::current_exception()) {
+        try {
+            std::rethrow_exception(exception);
+        } catch (...) {
+            StopOnException(uncaughtProgram);
+        }
+    }
+    EndByInternalFailure(uncaughtProgram, "ended without an exception to tell");
 }
 
 } // namespace
@@ -124,4 +157,29 @@ void EndProgram(int status)
     RunExitHooks();
     fflush(stdout);
     exit(status);
+}
+
+void StopOnException(const char *program)
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc &) {
+        RunError(RunErrorOutOfMemory);
+    } catch (const std::length_error &) {
+        RunError(RunErrorOutOfMemory);
+    } catch (const std::system_error &e) {
+        if (IsErrorNumber(e.code()) && e.code().value() != 0)
+            RunErrorFromErrno(e.code().value());
+        EndByInternalFailure(program, e.what());
+    } catch (const std::exception &e) {
+        EndByInternalFailure(program, e.what());
+    } catch (...) {
+        EndByInternalFailure(program, "an exception of unknown type");
+    }
+}
+
+void StopOnUncaughtExceptions(const char *program)
+{
+    uncaughtProgram = program;
+    std::set_terminate(EndOnTerminate);
 }

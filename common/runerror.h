@@ -35,3 +35,22 @@ void AddExitHook(void (*hook)());
 
 // Runs the exit hooks and ends the program with the given status.
 [[noreturn]] void EndProgram(int status);
+
+// The exit status after a failure the program has no answer for: an
+// exception that nothing caught, other than memory running out.
+const int InternalFailureStatus = 70;
+
+// Ends the program for the exception being handled; called in a
+// catch (...) block at the top of main.  Memory that runs out
+// (std::bad_alloc, or a size that no allocation can have,
+// std::length_error) stops with run-time error 217, and a failed system
+// call (std::system_error of an error number) with the run-time error of
+// that number, as any failed operation does.  Anything else writes
+// "PROGRAM: internal failure: WHAT" on standard error, runs the exit hooks
+// and ends with InternalFailureStatus.
+[[noreturn]] void StopOnException(const char *program);
+
+// Has an exception that would end the program through std::terminate (one
+// that leaves a thread, or a function that may not throw) end it as
+// StopOnException does.  'program' must stay valid to the end (a literal).
+void StopOnUncaughtExceptions(const char *program);

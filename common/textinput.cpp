@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -90,20 +89,6 @@ std::string ReadNumberText(TextInput &in)
     return std::string(text, length);
 }
 
-// The value of a number text in its most common form (an optional '-', a
-// digit, then digits, a point and an exponent as std::from_chars takes
-// them), which reads the same as ParseReal but without its copies.  False
-// for any other text and for values out of the range of a double: those
-// go through ParseReal.
-bool ReadCommonReal(const char *text, std::size_t length, double &value)
-{
-    const std::size_t digit = length > 0 && text[0] == '-' ? 1 : 0;
-    if (digit >= length || text[digit] < '0' || text[digit] > '9')
-        return false;
-    const std::from_chars_result result = std::from_chars(text, text + length, value);
-    return result.ec == std::errc() && result.ptr == text + length;
-}
-
 } // namespace
 
 bool OpenTextInput(TextInput &in, const char *path)
@@ -169,13 +154,10 @@ double ReadReal(TextInput &in)
 {
     char text[MaxNumberText];
     const std::size_t length = TakeNumberText(in, text);
-    double value;
-    if (ReadCommonReal(text, length, value))
-        return value;
-    const RealParse parsed = ParseReal(std::string(text, length));
-    if (parsed.position != 0)
+    double value = 0;
+    if (!ReadRealText(text, length, value))
         RunError(RunErrorInvalidNumber);
-    return parsed.value;
+    return value;
 }
 
 int32_t ReadInteger(TextInput &in)

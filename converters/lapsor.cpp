@@ -95,7 +95,9 @@ double ReadTime(const std::string &parameter)
 
 } // namespace
 
-int main(int argc, char **argv)
+namespace {
+
+int ConvertInterval(int argc, char **argv)
 {
     const int parameterCount = argc - 1;
     if (parameterCount < 1)
@@ -128,4 +130,16 @@ int main(int argc, char **argv)
         WriteText(" " + unit + " (ratio)\n");
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    StopOnUncaughtExceptions("lapsor");
+    try {
+        return ConvertInterval(argc, argv);
+    } catch (...) {
+        StopOnException("lapsor");
+    }
 }

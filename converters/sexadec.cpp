@@ -7,6 +7,7 @@
 #include "numformat.h"
 #include "numparam.h"
 #include "output.h"
+#include "runerror.h"
 
 namespace {
 
@@ -22,7 +23,9 @@ std::string ResultLine(double value)
 
 } // namespace
 
-int main(int argc, char **argv)
+namespace {
+
+int ConvertSexagesimal(int argc, char **argv)
 {
     if (argc != 2) {
         WriteText(UsageLine);
@@ -34,4 +37,16 @@ int main(int argc, char **argv)
     if (ReadSexagesimal(argv[1], value, 'D'))
         WriteText(ResultLine(value));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    StopOnUncaughtExceptions("sexadec");
+    try {
+        return ConvertSexagesimal(argc, argv);
+    } catch (...) {
+        StopOnException("sexadec");
+    }
 }

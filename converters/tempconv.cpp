@@ -6,6 +6,7 @@
 #include "numformat.h"
 #include "numparse.h"
 #include "output.h"
+#include "runerror.h"
 
 namespace {
 
@@ -21,7 +22,9 @@ double CelsiusOf(double fahrenheit) { return static_cast<double>((fahrenheit - 3
 
 } // namespace
 
-int main(int argc, char **argv)
+namespace {
+
+int ConvertTemperature(int argc, char **argv)
 {
     const std::string parameter = argc > 1 ? argv[1] : "";
     const RealParse fahrenheit = ParseReal(parameter);
@@ -31,4 +34,16 @@ int main(int argc, char **argv)
     else
         WriteText(NoNumberMessage);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    StopOnUncaughtExceptions("tempconv");
+    try {
+        return ConvertTemperature(argc, argv);
+    } catch (...) {
+        StopOnException("tempconv");
+    }
 }

@@ -145,11 +145,25 @@ struct Accumulators {
     acc.sum[6] = Add(acc.sum[6], Mul(y, sine));
 }
 
+// A weighted term: one factor of each product carries the weight, so that
+// weights of 1 give the very doubles of AddTerm.
+[[gnu::always_inline]] inline void AddWeightedTerm(Accumulators &acc, Lanes sine, Lanes cosine, Lanes w, Lanes y)
+{
+    const Lanes ws = Mul(sine, w), wc = Mul(cosine, w);
+    acc.sum[0] = Add(acc.sum[0], Mul(wc, cosine));
+    acc.sum[1] = Add(acc.sum[1], wc);
+    acc.sum[2] = Add(acc.sum[2], Mul(ws, sine));
+    acc.sum[3] = Add(acc.sum[3], ws);
+    acc.sum[4] = Add(acc.sum[4], Mul(ws, cosine));
+    acc.sum[5] = Add(acc.sum[5], Mul(y, wc));
+    acc.sum[6] = Add(acc.sum[6], Mul(y, ws));
+}
+
 // One loop step: StepVectors vectors SpectrumLanes observations apart from
 // observation i; the terms past the last observation are weighted 0 when
-// 'last' is set.  The angles of all vectors come first, so that their sines
+// 'last' is set, and every term by its weight when Weighted.  The angles of all vectors come first, so that their sines
 // and cosines run side by side without a branch in between.
-template <bool MayOutlie>
+template <bool MayOutlie, bool Weighted>
 [[gnu::always_inline]] inline void AddStep(const SpectrumTerms &terms, int i, Lanes f, double frequency, bool last,
                                            Accumulators &acc)
 {
@@ -173,6 +187,10 @@ template <bool MayOutlie>
 #pragma GCC unroll 8
     for (int v = 0; v < StepVectors; ++v) {
         const int at = i + v * SpectrumLanes;
+        if (Weighted) {
+            AddWeightedTerm(acc, sine[v], cosine[v], Load(terms.weight + at), Load(terms.magnitude + at));
+            continue;
+        }
         if (last) {
             const Lanes w = Load(terms.weight + at);
             sine[v] = Mul(sine[v], w);
@@ -182,7 +200,7 @@ template <bool MayOutlie>
     }
 }
 
-template <bool MayOutlie>
+template <bool MayOutlie, bool Weighted>
 void AddLaneSumsChecked(const SpectrumTerms &terms, int begin, int end, double frequency, SpectrumLaneSums &sums)
 {
     const Lanes f = Broadcast(frequency);
@@ -194,9 +212,9 @@ void AddLaneSumsChecked(const SpectrumTerms &terms, int begin, int end, double f
             acc.sum[s] = Load(sums.lane[s] + first);
         int i = begin;
         for (; i + StepTerms <= end && i + StepTerms <= terms.count; i += StepTerms)
-            AddStep<MayOutlie>(terms, i + first, f, frequency, false, acc);
+            AddStep<MayOutlie, Weighted>(terms, i + first, f, frequency, false, acc);
         for (; i < end; i += StepTerms)
-            AddStep<MayOutlie>(terms, i + first, f, frequency, true, acc);
+            AddStep<MayOutlie, Weighted>(terms, i + first, f, frequency, true, acc);
 #pragma GCC unroll 8
         for (int s = 0; s < 7; ++s)
             Store(sums.lane[s] + first, acc.sum[s]);
@@ -207,8 +225,15 @@ void AddLaneSums(const SpectrumTerms &terms, int begin, int end, double frequenc
 {
     // No angle can reach 2^49 when the largest time angle times the
     // frequency stays below 2^48; then the lanes need no such check.
-    if (terms.largestAngle * std::fabs(frequency) < 0x1p48)
-        AddLaneSumsChecked<false>(terms, begin, end, frequency, sums);
-    else
-        AddLaneSumsChecked<true>(terms, begin, end, frequency, sums);
+    const bool near = terms.largestAngle * std::fabs(frequency) < 0x1p48;
+    if (terms.weighted) {
+        if (near)
+            AddLaneSumsChecked<false, true>(terms, begin, end, frequency, sums);
+        else
+            AddLaneSumsChecked<true, true>(terms, begin, end, frequency, sums);
+    } else if (near) {
+        AddLaneSumsChecked<false, false>(terms, begin, end, frequency, sums);
+    } else {
+        AddLaneSumsChecked<true, false>(terms, begin, end, frequency, sums);
+    }
 }

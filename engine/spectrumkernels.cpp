@@ -133,6 +133,17 @@ void AddOutlyingLaneSums(const SpectrumTerms &terms, int begin, int end, double 
         SpectrumOutlyingTerm(terms, i, frequency, sine, cosine);
         const double y = terms.magnitude[i];
         const int lane = i % SpectrumLanes;
+        if (terms.weighted) {
+            const double ws = sine * terms.weight[i], wc = cosine * terms.weight[i];
+            sums.lane[0][lane] = sums.lane[0][lane] + wc * cosine;
+            sums.lane[1][lane] = sums.lane[1][lane] + wc;
+            sums.lane[2][lane] = sums.lane[2][lane] + ws * sine;
+            sums.lane[3][lane] = sums.lane[3][lane] + ws;
+            sums.lane[4][lane] = sums.lane[4][lane] + ws * cosine;
+            sums.lane[5][lane] = sums.lane[5][lane] + y * wc;
+            sums.lane[6][lane] = sums.lane[6][lane] + y * ws;
+            continue;
+        }
         sums.lane[0][lane] = sums.lane[0][lane] + cosine * cosine;
         sums.lane[1][lane] = sums.lane[1][lane] + cosine;
         sums.lane[2][lane] = sums.lane[2][lane] + sine * sine;
@@ -188,7 +199,7 @@ void PowersOfPeriods(const SpectrumTerms *terms, const double *periods, long cou
             frequencies[j] = static_cast<double>(1 / static_cast<long double>(periods[first + j]));
         SpectrumSumsOf(*terms, frequencies, batch, sums);
         for (int j = 0; j < batch; ++j)
-            powers[first + j] = SpectrumPowerOfSums(sums[j], terms->count, sumOfSquares);
+            powers[first + j] = WeightedPowerOfSums(sums[j], terms->weightSum, sumOfSquares);
     }
 }
 
@@ -312,10 +323,20 @@ void ReleaseSpectrumTerms(SpectrumTerms &terms)
 
 void PrepareSpectrumTerms(SpectrumTerms &terms, const double *t, const double *y, int n)
 {
+    PrepareWeightedSpectrumTerms(terms, t, y, nullptr, n);
+}
+
+void PrepareWeightedSpectrumTerms(SpectrumTerms &terms, const double *t, const double *y, const double *w, int n)
+{
     n = std::max(n, 0);
     ReserveSpectrumTerms(terms, n);
     terms.count = n;
+    terms.weighted = w != nullptr;
     terms.largestAngle = 0;
+    double weightSum = 0;
+    for (int i = 0; i < n; ++i)
+        weightSum += w != nullptr ? w[i] : 1;
+    terms.weightSum = weightSum;
     const int size = RoundedToSteps(n) + SpectrumTermPadding;
     for (int i = 0; i < size; ++i) {
         const bool observed = i < n;
@@ -323,7 +344,7 @@ void PrepareSpectrumTerms(SpectrumTerms &terms, const double *t, const double *y
         terms.angleHigh[i] = static_cast<double>(angle);
         terms.angleLow[i] = static_cast<double>(angle - terms.angleHigh[i]);
         terms.magnitude[i] = observed ? y[i] : 0;
-        terms.weight[i] = observed ? 1 : 0;
+        terms.weight[i] = observed ? (w != nullptr ? w[i] : 1) : 0;
         // Not-a-number times make the whole pass take the libm path.
         if (!(std::fabs(terms.angleHigh[i]) <= terms.largestAngle))
             terms.largestAngle = std::isnan(terms.angleHigh[i]) ? INFINITY : std::fabs(terms.angleHigh[i]);

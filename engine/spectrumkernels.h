@@ -41,16 +41,25 @@ struct SpectrumSums {
 // other and the centred magnitudes projected on them.  0 where the fit has
 // no room (all angles coinciding) or the result is not finite.
 double SpectrumPowerOfSums(const SpectrumSums &sums, int n, double sumOfSquares);
+// The same for weighted sums: weightSum is the sum of the weights (n when
+// all are 1, which gives the very double of SpectrumPowerOfSums) and
+// sumOfSquares the weighted sum of squares of the magnitudes centred on
+// their weighted mean.
+double WeightedPowerOfSums(const SpectrumSums &sums, double weightSum, double sumOfSquares);
 
 // The observations of one light curve, prepared for the kernels (32 bytes
 // per observation, aligned for the vector loads).  The angle of an
 // observation at frequency f is the double nearest to the extended product
 // E * f, where E = (t - t[0]) * 2 pi in extended precision; angleHigh +
 // angleLow is E exactly.  weight is 1 for an observation and 0 for the
-// padding past the last one.  Start from SpectrumTerms{} and release with
+// padding past the last one, or the observation's own weight when the
+// terms are weighted (then every sum is a weighted sum: sum w cos^2, sum w
+// cos, ..., sum w y sin).  Start from SpectrumTerms{} and release with
 // ReleaseSpectrumTerms; preparing again reuses the buffers.
 struct SpectrumTerms {
     int count = 0;
+    bool weighted = false;
+    double weightSum = 0;    // the sum of the weights (count when not weighted)
     double largestAngle = 0; // the largest angleHigh in magnitude
     double *angleHigh = nullptr;
     double *angleLow = nullptr;
@@ -63,6 +72,8 @@ struct SpectrumTerms {
 // y[0..n-1] into terms, growing its buffers when needed.  Throws
 // std::bad_alloc when memory runs out (terms is then empty but valid).
 void PrepareSpectrumTerms(SpectrumTerms &terms, const double *t, const double *y, int n);
+// The same with weights w[0..n-1] (w = nullptr: unweighted, as above).
+void PrepareWeightedSpectrumTerms(SpectrumTerms &terms, const double *t, const double *y, const double *w, int n);
 // Frees the buffers; terms is empty afterwards.
 void ReleaseSpectrumTerms(SpectrumTerms &terms);
 

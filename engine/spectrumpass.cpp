@@ -17,6 +17,11 @@ const double NoRoomShare = 1e-12;
 
 double SpectrumPowerOfSums(const SpectrumSums &sums, int n, double sumOfSquares)
 {
+    return WeightedPowerOfSums(sums, n, sumOfSquares);
+}
+
+double WeightedPowerOfSums(const SpectrumSums &sums, double n, double sumOfSquares)
+{
     const double scc = sums.scc, sc = sums.sc, sss = sums.sss, ss = sums.ss;
     const double ssc = sums.ssc, syc = sums.syc, sys = sums.sys;
     const long double room1 = scc - static_cast<long double>(sc) * sc / n;
@@ -39,11 +44,11 @@ double PreparedPower(const SpectrumTerms &terms, double frequency, double sumOfS
 {
     SpectrumSums sums;
     SpectrumSumsOf(terms, &frequency, 1, &sums);
-    return SpectrumPowerOfSums(sums, terms.count, sumOfSquares);
+    return WeightedPowerOfSums(sums, terms.weightSum, sumOfSquares);
 }
 
-double WindowOfSums(const SpectrumSums &sums, int n)
+double WindowOfSums(const SpectrumSums &sums, double weightSum)
 {
     const long double sc = sums.sc, ss = sums.ss;
-    return static_cast<double>((sc * sc + ss * ss) / (static_cast<long double>(n) * n));
+    return static_cast<double>((sc * sc + ss * ss) / (static_cast<long double>(weightSum) * weightSum));
 }

@@ -29,8 +29,9 @@ void ForEachGridChunk(const SpectrumTerms &terms, double sumOfSquares, const Per
 // value a pass gives at the same frequency.
 double PreparedPower(const SpectrumTerms &terms, double frequency, double sumOfSquares);
 
-// The spectral window at one frequency from the sums of that frequency.
-double WindowOfSums(const SpectrumSums &sums, int n);
+// The spectral window at one frequency from the sums of that frequency
+// (weighted: |sum w exp(2 pi i f t)|^2 / (sum w)^2).
+double WindowOfSums(const SpectrumSums &sums, double weightSum);
 
 #include <algorithm>
 #include <vector>
@@ -51,9 +52,9 @@ void ForEachGridChunk(const SpectrumTerms &terms, double sumOfSquares, const Per
         SpectrumSumsOfPeriods(terms, periods.data(), count, threads, sums.data());
         for (long j = 0; j < count; ++j) {
             const std::size_t at = static_cast<std::size_t>(j);
-            powers[at] = SpectrumPowerOfSums(sums[at], terms.count, sumOfSquares);
+            powers[at] = WeightedPowerOfSums(sums[at], terms.weightSum, sumOfSquares);
             if (window)
-                windows[at] = WindowOfSums(sums[at], terms.count);
+                windows[at] = WindowOfSums(sums[at], terms.weightSum);
         }
         visit(GridChunk{first, count, periods.data(), powers.data(), window ? windows.data() : nullptr});
     }

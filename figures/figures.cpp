@@ -8,9 +8,14 @@
 #include <cairo-svg.h>
 #include <cairo.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -30,6 +35,7 @@ const Colour LevelRed = {0.82, 0.1, 0.1};
 const Colour PeakOrange = {0.9, 0.45, 0.0};
 const Colour PointBlue = {0.1, 0.25, 0.6};
 const Colour CurveRed = {0.85, 0.1, 0.1};
+const Colour LineGreen = {0.1, 0.55, 0.2};
 
 // The length that stands for 'design' units of the 1600 x 1000 design.
 double Scaled(FigureSize size, double design)
@@ -262,19 +268,48 @@ double LargestFinite(const std::vector<double> &values)
     return largest;
 }
 
+// Where cairo's output goes: a descriptor, and the error of a write that
+// failed.
+struct DescriptorSink {
+    int fd;
+    int error;
+};
+
+// cairo's write function: every byte into the descriptor, continuing after
+// an interrupted or partial write; a write that makes no progress counts
+// as a full disk.
+cairo_status_t WriteToDescriptor(void *closure, const unsigned char *data, unsigned int length)
+{
+    DescriptorSink *sink = static_cast<DescriptorSink *>(closure);
+    while (length > 0) {
+        const ssize_t done = write(sink->fd, data, length);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            sink->error = done < 0 ? errno : ENOSPC;
+            return CAIRO_STATUS_WRITE_ERROR;
+        }
+        data += done;
+        length -= static_cast<unsigned int>(done);
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
 // The page is drawn by 'draw' on a surface of the asked form and written
-// into fileName; the text of a failure, empty on success.
-std::string RenderFigure(const std::string &fileName, FigureFormat format, FigureSize size,
+// into the descriptor fd; the text of a failure (after 'name'), empty on
+// success.
+std::string RenderFigure(int fd, const std::string &name, FigureFormat format, FigureSize size,
                          const std::function<void(cairo_t *)> &draw)
 {
+    DescriptorSink sink = {fd, 0};
     cairo_surface_t *surface = nullptr;
     if (format == FigurePng) {
         surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width, size.height);
     } else if (format == FigureSvg) {
-        surface = cairo_svg_surface_create(fileName.c_str(), size.width, size.height);
+        surface = cairo_svg_surface_create_for_stream(WriteToDescriptor, &sink, size.width, size.height);
         cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
     } else {
-        surface = cairo_pdf_surface_create(fileName.c_str(), size.width, size.height);
+        surface = cairo_pdf_surface_create_for_stream(WriteToDescriptor, &sink, size.width, size.height);
     }
     cairo_t *cr = cairo_create(surface);
     cairo_set_source_rgb(cr, 1, 1, 1);
@@ -283,16 +318,34 @@ std::string RenderFigure(const std::string &fileName, FigureFormat format, Figur
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
     if (status == CAIRO_STATUS_SUCCESS && format == FigurePng)
-        status = cairo_surface_write_to_png(surface, fileName.c_str());
+        status = cairo_surface_write_to_png_stream(surface, WriteToDescriptor, &sink);
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS)
         status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
+    // A PDF surface over a stream does not always pass a failed write on
+    // to its status; the sink remembers it.
+    if (status == CAIRO_STATUS_SUCCESS && sink.error != 0)
+        status = CAIRO_STATUS_WRITE_ERROR;
     if (status == CAIRO_STATUS_SUCCESS)
         return std::string();
+    return name + ": " + cairo_status_to_string(status);
+}
+
+// A figure drawn by 'render' into the file fileName, created or emptied;
+// a file that is not completed is removed.
+std::string RenderFigureFile(const std::string &fileName, const std::function<std::string(int)> &render)
+{
+    const int fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return fileName + ": " + std::strerror(errno);
+    std::string failure = render(fd);
+    if (close(fd) != 0 && failure.empty())
+        failure = fileName + ": " + std::strerror(errno);
     // No half-written figure is left behind.
-    std::remove(fileName.c_str());
-    return fileName + ": " + cairo_status_to_string(status);
+    if (!failure.empty())
+        std::remove(fileName.c_str());
+    return failure;
 }
 
 } // namespace
@@ -422,10 +475,10 @@ FigurePanel PhasePanel(const PhaseFigure &figure, FigureSize size)
     return p;
 }
 
-std::string WriteSpectrumFigure(const SpectrumFigure &figure, const std::string &fileName, FigureFormat format,
-                                FigureSize size)
+std::string WriteSpectrumFigureTo(const SpectrumFigure &figure, int fd, const std::string &name, FigureFormat format,
+                                  FigureSize size)
 {
-    return RenderFigure(fileName, format, size, [&](cairo_t *cr) {
+    return RenderFigure(fd, name, format, size, [&](cairo_t *cr) {
         const bool window = !figure.windowPowers.empty();
         const FigurePanel p = SpectrumPanel(figure, size, 0);
         DrawTitle(cr, size, figure.title);
@@ -453,10 +506,10 @@ std::string WriteSpectrumFigure(const SpectrumFigure &figure, const std::string 
     });
 }
 
-std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileName, FigureFormat format,
-                             FigureSize size)
+std::string WritePhaseFigureTo(const PhaseFigure &figure, int fd, const std::string &name, FigureFormat format,
+                               FigureSize size)
 {
-    return RenderFigure(fileName, format, size, [&](cairo_t *cr) {
+    return RenderFigure(fd, name, format, size, [&](cairo_t *cr) {
         const FigurePanel p = PhasePanel(figure, size);
         char epoch[64];
         std::snprintf(epoch, sizeof epoch, "%.4f", figure.epoch);
@@ -491,4 +544,175 @@ std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileN
         cairo_stroke(cr);
         cairo_restore(cr);
     });
+}
+
+std::string WriteSpectrumFigure(const SpectrumFigure &figure, const std::string &fileName, FigureFormat format,
+                                FigureSize size)
+{
+    return RenderFigureFile(
+        fileName, [&](int fd) { return WriteSpectrumFigureTo(figure, fd, fileName, format, size); });
+}
+
+std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileName, FigureFormat format,
+                             FigureSize size)
+{
+    return RenderFigureFile(fileName,
+                            [&](int fd) { return WritePhaseFigureTo(figure, fd, fileName, format, size); });
+}
+
+namespace {
+
+double QuadraticAt(const OCFigure &f, double e) { return f.quadraticA + f.quadraticB * e + f.quadraticC * e * e; }
+double LinearAt(const OCFigure &f, double e) { return f.linearA + f.linearB * e; }
+
+bool UsableError(double e) { return std::isfinite(e) && e > 0; }
+
+// The title, its font made smaller as far as needed to fit the page.
+void DrawFittingTitle(cairo_t *cr, FigureSize size, const std::string &title)
+{
+    SetColour(cr, Black);
+    double design = 32;
+    for (; design > 16; design -= 2) {
+        SetFont(cr, size, design, true);
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, title.c_str(), &e);
+        if (e.width <= size.width - Scaled(size, 40))
+            break;
+    }
+    SetFont(cr, size, design, true);
+    ShowText(cr, title, size.width / 2.0, Scaled(size, 24), 0.5, 0);
+}
+
+// A fit drawn as a line over the panel's E range.
+void DrawFit(cairo_t *cr, const FigurePanel &p, const std::function<double(double)> &at)
+{
+    const int samples = 400;
+    for (int i = 0; i <= samples; ++i) {
+        const double e = p.valueLeft + (p.valueRight - p.valueLeft) * i / samples;
+        cairo_line_to(cr, PageX(p, e), PageY(p, at(e)));
+    }
+    cairo_stroke(cr);
+}
+
+} // namespace
+
+FigurePanel OCPanel(const OCFigure &figure, FigureSize size)
+{
+    FigurePanel p;
+    p.left = Scaled(size, 170);
+    p.right = size.width - Scaled(size, 50);
+    p.top = Scaled(size, 90);
+    p.bottom = size.height - Scaled(size, 110);
+    double first = INFINITY, last = -INFINITY, low = INFINITY, high = -INFINITY;
+    const std::size_t n = std::min(figure.cycles.size(), figure.oc.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(figure.cycles[i]) || !std::isfinite(figure.oc[i]))
+            continue;
+        first = std::min(first, figure.cycles[i]);
+        last = std::max(last, figure.cycles[i]);
+        const double bar = i < figure.errors.size() && UsableError(figure.errors[i]) ? figure.errors[i] : 0;
+        low = std::min(low, figure.oc[i] - bar);
+        high = std::max(high, figure.oc[i] + bar);
+    }
+    if (!(last >= first)) {
+        first = 0;
+        last = 1;
+    }
+    const double xMargin = last > first ? 0.05 * (last - first) : 1;
+    p.valueLeft = first - xMargin;
+    p.valueRight = last + xMargin;
+    for (int i = 0; i <= 100 && high >= low; ++i) {
+        const double e = p.valueLeft + (p.valueRight - p.valueLeft) * i / 100;
+        if (figure.hasLinear) {
+            low = std::min(low, LinearAt(figure, e));
+            high = std::max(high, LinearAt(figure, e));
+        }
+        if (figure.hasQuadratic) {
+            low = std::min(low, QuadraticAt(figure, e));
+            high = std::max(high, QuadraticAt(figure, e));
+        }
+    }
+    if (!(high >= low) || !std::isfinite(high - low)) {
+        low = -1;
+        high = 1;
+    }
+    const double yMargin = high > low ? 0.08 * (high - low) : std::max(1e-6, 0.5 * std::fabs(high));
+    // A later extremum (larger O-C) is up.
+    p.valueTop = high + yMargin;
+    p.valueBottom = low - yMargin;
+    return p;
+}
+
+std::string OCTitle(const OCFigure &figure)
+{
+    std::string title = figure.title;
+    if (!figure.hasQuadratic)
+        return title;
+    const double secondsPerYear = 86400.0 * 365.25;
+    char text[160];
+    std::snprintf(text, sizeof text, "dP/dt = %.3g \u00b1 %.2g d/d (%.3g \u00b1 %.2g s/yr)", figure.periodChange,
+                  figure.periodChangeError, figure.periodChange * secondsPerYear,
+                  figure.periodChangeError * secondsPerYear);
+    title += (title.empty() ? "" : ":  ") + std::string(text);
+    if (figure.hasFTest) {
+        std::snprintf(text, sizeof text, ", p = %.2g", figure.probability);
+        title += text;
+    }
+    return title;
+}
+
+std::string WriteOCFigureTo(const OCFigure &figure, int fd, const std::string &name, FigureFormat format,
+                            FigureSize size)
+{
+    return RenderFigure(fd, name, format, size, [&](cairo_t *cr) {
+        const FigurePanel p = OCPanel(figure, size);
+        DrawFittingTitle(cr, size, OCTitle(figure));
+        DrawAxes(cr, size, p, "Cycle E", "O-C [d]", true);
+        cairo_save(cr);
+        ClipToPanel(cr, p);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        if (figure.hasLinear) {
+            SetColour(cr, LineGreen);
+            cairo_set_line_width(cr, Scaled(size, 3));
+            const double dash[2] = {Scaled(size, 18), Scaled(size, 10)};
+            cairo_set_dash(cr, dash, 2, 0);
+            DrawFit(cr, p, [&](double e) { return LinearAt(figure, e); });
+            cairo_set_dash(cr, nullptr, 0, 0);
+        }
+        if (figure.hasQuadratic) {
+            SetColour(cr, CurveRed);
+            cairo_set_line_width(cr, Scaled(size, 3));
+            DrawFit(cr, p, [&](double e) { return QuadraticAt(figure, e); });
+        }
+        // The error bars with short caps, then the points over them.
+        const std::size_t n = std::min(figure.cycles.size(), figure.oc.size());
+        const double cap = Scaled(size, 7), r = Scaled(size, 6);
+        SetColour(cr, PointBlue);
+        cairo_set_line_width(cr, Scaled(size, 2));
+        for (std::size_t i = 0; i < n && i < figure.errors.size(); ++i) {
+            if (!UsableError(figure.errors[i]))
+                continue;
+            const double x = PageX(p, figure.cycles[i]);
+            const double top = PageY(p, figure.oc[i] + figure.errors[i]);
+            const double bottom = PageY(p, figure.oc[i] - figure.errors[i]);
+            cairo_move_to(cr, x, top);
+            cairo_line_to(cr, x, bottom);
+            cairo_move_to(cr, x - cap, top);
+            cairo_line_to(cr, x + cap, top);
+            cairo_move_to(cr, x - cap, bottom);
+            cairo_line_to(cr, x + cap, bottom);
+        }
+        cairo_stroke(cr);
+        for (std::size_t i = 0; i < n; ++i) {
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, PageX(p, figure.cycles[i]), PageY(p, figure.oc[i]), r, 0, TwoPi);
+        }
+        cairo_fill(cr);
+        cairo_restore(cr);
+    });
+}
+
+std::string WriteOCFigure(const OCFigure &figure, const std::string &fileName, FigureFormat format, FigureSize size)
+{
+    return RenderFigureFile(fileName, [&](int fd) { return WriteOCFigureTo(figure, fd, fileName, format, size); });
 }

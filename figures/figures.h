@@ -44,6 +44,24 @@ struct PhaseFigure {
     double epoch = 0;                  // the epoch of phase 0, as the file gives it
 };
 
+// An O-C diagram: the O-C of timed extrema against their cycle numbers E,
+// with error bars, and the fits O-C = a + b E and a + b E + c E^2.
+struct OCFigure {
+    std::string title;                 // e.g. the file name and the kind of extremum
+    std::vector<double> cycles;        // E
+    std::vector<double> oc;            // days, one per cycle
+    std::vector<double> errors;        // days, one per cycle; <= 0 or not finite: no bar
+    bool hasLinear = false;
+    double linearA = 0, linearB = 0;
+    bool hasQuadratic = false;
+    double quadraticA = 0, quadraticB = 0, quadraticC = 0;
+    // dP/dt of the quadratic fit, days per day, with its error; shown in
+    // the title (also in seconds per year) when hasQuadratic.
+    double periodChange = 0, periodChangeError = 0;
+    bool hasFTest = false;
+    double probability = 1;            // of the F test of the quadratic term, shown as p
+};
+
 // Where a panel of a figure lies on the page and which values its edges stand for.
 // y grows downward on the page: valueTop is the value at the top edge.
 struct FigurePanel {
@@ -80,9 +98,37 @@ FigurePanel PhasePanel(const PhaseFigure &figure, FigureSize size);
 // The fitted magnitude at a phase.
 double FittedMagnitude(const PhaseFigure &figure, double phase);
 
+// Draw the figure into the open descriptor fd, from where it stands; the
+// descriptor is left open (the caller completes or discards the file).
+// 'name' is the file's name as the text of a failure gives it.  Return an
+// empty text on success, else "name: " and what went wrong.
+std::string WriteSpectrumFigureTo(const SpectrumFigure &figure, int fd, const std::string &name, FigureFormat format,
+                                  FigureSize size);
+std::string WritePhaseFigureTo(const PhaseFigure &figure, int fd, const std::string &name, FigureFormat format,
+                               FigureSize size);
+std::string WriteOCFigureTo(const OCFigure &figure, int fd, const std::string &name, FigureFormat format,
+                            FigureSize size);
+
+// Write the figure into fileName, created or emptied in place (through a
+// symbolic link there); a file that is not completed is removed.  Return
+// an empty text on success, else what went wrong.  A program that must keep
+// an earlier figure until the new one is complete draws into a file of its
+// own with the functions above.
+
+// The panel of an O-C figure (x: E with a margin, y: O-C in days, later
+// up; the points with their bars and both fits inside it).
+FigurePanel OCPanel(const OCFigure &figure, FigureSize size);
+
+// The title of an O-C figure: the title, then when there is a quadratic
+// fit "dP/dt = 1.25e-09 ± 2.3e-11 d/d (0.0394 ± 0.00073 s/yr)" and, with
+// an F test, ", p = 0.0012".
+std::string OCTitle(const OCFigure &figure);
+
 // Write the figure into fileName.  Return an empty text on success, else
 // what went wrong.
 std::string WriteSpectrumFigure(const SpectrumFigure &figure, const std::string &fileName, FigureFormat format,
                                 FigureSize size);
 std::string WritePhaseFigure(const PhaseFigure &figure, const std::string &fileName, FigureFormat format,
                              FigureSize size);
+std::string WriteOCFigure(const OCFigure &figure, const std::string &fileName, FigureFormat format,
+                          FigureSize size);

@@ -6,12 +6,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 #include "analysis.h"
-#include "fileio.h"
 #include "kalidor.h"
 #include "options.h"
+#include "outputfile.h"
 #include "runerror.h"
 #include "textinput.h"
 
@@ -28,23 +29,25 @@ FigureFormat WantedFormat()
 
 std::string FigureFileName(const char *kind) { return Stem + "-" + kind + FigureExtension(WantedFormat()); }
 
-// The figure file is created first as every output file of the program
-// is, so that a name that cannot be written stops with the same run-time
-// error as the spectrum file would; a failure of the drawing itself is
-// told on standard error and stops with a read/write fault.
-void CheckFigureFile(const std::string &name)
+// The figure is drawn into a new file beside its name and put in its place
+// only when complete, as the Julian-date and spectrum files are: a failed
+// or interrupted drawing leaves the earlier figure as it was, and a link at
+// the name is replaced, never written through.  The file is created before
+// the drawing, so that a name that cannot be written stops with the same
+// run-time error as the spectrum file would; a failure of the drawing
+// itself is told on standard error and stops with a read/write fault (the
+// new file is removed).
+void WriteFigureFile(const std::string &name, const std::function<std::string(int fd)> &draw)
 {
     RefuseOverwritingInput(name);
-    CloseOrStop(CreateFileOrStop(name));
-}
-
-void StopOnFailure(const std::string &failure)
-{
-    if (failure.empty())
-        return;
-    std::fprintf(stderr, "kalidor: cannot write the figure %s\n", failure.c_str());
-    std::fflush(stderr);
-    RunError(RunErrorReadWriteFault);
+    const int fd = CreateReplacingOutputFile(name);
+    const std::string failure = draw(fd);
+    if (!failure.empty()) {
+        std::fprintf(stderr, "kalidor: cannot write the figure %s\n", failure.c_str());
+        std::fflush(stderr);
+        RunError(RunErrorReadWriteFault);
+    }
+    FinishOutputFile(fd);
 }
 
 FigureSize WantedSize() { return {Options.plotWidth, Options.plotHeight}; }
@@ -121,8 +124,7 @@ void WritePhaseFigureOf(double period, double periodError, double epoch, bool cu
     figure.periodError = periodError;
     figure.epoch = epoch;
     const std::string name = FigureFileName("phase");
-    CheckFigureFile(name);
-    StopOnFailure(WritePhaseFigure(figure, name, WantedFormat(), WantedSize()));
+    WriteFigureFile(name, [&](int fd) { return WritePhaseFigureTo(figure, fd, name, WantedFormat(), WantedSize()); });
 }
 
 // A constant plus one sine at the period fitted to the observation list,
@@ -166,8 +168,8 @@ void WriteSpectrumFigureFile(std::vector<double> periods, std::vector<double> po
     figure.peaks = std::move(peaks);
     figure.windowPowers = std::move(windowPowers);
     const std::string name = FigureFileName("spectrum");
-    CheckFigureFile(name);
-    StopOnFailure(WriteSpectrumFigure(figure, name, WantedFormat(), WantedSize()));
+    WriteFigureFile(name,
+                    [&](int fd) { return WriteSpectrumFigureTo(figure, fd, name, WantedFormat(), WantedSize()); });
 }
 
 void WritePhaseFigureFile(double period, double periodError, double epoch)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis.h"
+#include "dates.h"
 #include "engine.h"
 #include "textinput.h"
 
@@ -58,9 +59,7 @@ bool FitsFormatFixed(double x);
 std::string FormatWhole(double x);
 
 // --- observations -------------------------------------------------------
-// The reduced Julian date (Julian date - 2400000) of a Gregorian date and
-// UT time, valid from 1 March 1900 to 28 February 2100.
-double JulianDateOf(int day, int month, double year, int hours, int minutes);
+// (JulianDateOf and the date fields: dates.h.)
 // Reads the observation file, writes the Julian-date file and the messages
 // of the conversion; ends the program on a rejected record.
 void ReadObservationFile(const std::string &inputName, const std::string &julianDateName);

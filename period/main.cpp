@@ -6,10 +6,13 @@
 #include "kalidor.h"
 #include "options.h"
 #include "output.h"
+#include "runerror.h"
 #include "screen.h"
 #include "signalend.h"
 
-int main(int argc, char **argv)
+namespace {
+
+int RunKalidor(int argc, char **argv)
 {
     // Before anything is opened: descriptors 0 to 2 taken, so that no file
     // lands on them; an ending signal removes what must not stay.
@@ -40,4 +43,18 @@ int main(int argc, char **argv)
         SetHardCopyInput(argv[1]);
     }
     return RunDialogue(argc, argv);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // An exception that nothing else catches (memory running out) ends
+    // the run as a failed operation does, never by an abort.
+    StopOnUncaughtExceptions("kalidor");
+    try {
+        return RunKalidor(argc, argv);
+    } catch (...) {
+        StopOnException("kalidor");
+    }
 }

@@ -22,16 +22,6 @@ void OpenInputOrStop(TextInput &in, const std::string &name)
 
 bool InRange(long double v, long double highest) { return v >= 0 && v <= highest; }
 
-// The reduced Julian date of a split date field: the 1900s as always, a
-// year written out by the Gregorian calendar.
-double JulianDateOfParts(const DateFieldParts &parts, int hours, int minutes)
-{
-    const int day = static_cast<int>(parts.day), month = static_cast<int>(parts.month);
-    if (parts.yearWrittenOut)
-        return GregorianJulianDateOf(day, month, static_cast<int>(parts.year), hours, minutes);
-    return JulianDateOf(day, month, static_cast<double>(parts.year), hours, minutes);
-}
-
 } // namespace
 
 void RefuseTooManyRecords()

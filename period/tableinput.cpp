@@ -70,7 +70,7 @@ template <typename Visit> void ForEachRow(TableFile &table, const TableLayout &l
 
 std::string BandWithMostEstimates(TableFile &table, const TableLayout &layout)
 {
-    std::vector<BandCount> counts;
+    BandTally counts;
     ForEachRow(table, layout, [&](const TableRow &row) {
         if (row.kind == TableEstimate)
             CountBand(counts, row.band);
@@ -78,15 +78,6 @@ std::string BandWithMostEstimates(TableFile &table, const TableLayout &layout)
     if (!RewindTableFile(table))
         RunErrorFromErrno(errno);
     return MostEstimatedBand(counts);
-}
-
-std::string TimeScaleOfColumn(const std::string &name)
-{
-    if (name == "HJD")
-        return "HJD";
-    if (name == "BJD" || name == "BJD_TDB")
-        return "BJD_TDB";
-    return "JD";
 }
 
 // Takes the estimates of the chosen band into the observation list.
@@ -103,8 +94,7 @@ void TakeEstimates(TableFile &table, const TableLayout &layout, const std::strin
             if (ObservationCount == MaxObservations)
                 RefuseTooManyRecords();
             const int n = ++ObservationCount;
-            const double reduced = row.time >= FullJulianDateStart ? row.time - FullJulianDateStart : row.time;
-            JulianDates[n] = ConvertedTime(reduced);
+            JulianDates[n] = ConvertedTime(ReducedTableTime(layout, row.time));
             Magnitudes[n] = row.magnitude;
             MagnitudeSum += row.magnitude;
         }

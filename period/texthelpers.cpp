@@ -35,12 +35,7 @@ std::string FormatFixed(double x, int decimals)
     return Copy(base, 1, PositionOf('.', base) + decimals);
 }
 
-bool FitsFormatFixed(double x)
-{
-    // Below 1e249 the text has at most 250 integer digits, a sign and four
-    // characters from the point on.
-    return std::fabs(x) < 1e249 || FixedText(x, 2, 3).size() <= MaxTextLength;
-}
+bool FitsFormatFixed(double x) { return ThreeDecimalTextFits(x); }
 
 std::string FormatWhole(double x)
 {

@@ -18,6 +18,7 @@ liberfa-dev
 libgsl-dev
 nlohmann-json3-dev
 libcairo2-dev
+libcfitsio-dev
 "
 
 # What the tests and the benchmark add.

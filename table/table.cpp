@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "numparse.h"
 
@@ -29,6 +30,37 @@ bool IsMagnitudeName(const std::string &capitals) { return capitals == "MAGNITUD
 
 bool IsBandName(const std::string &capitals) { return capitals == "BAND" || capitals == "FILTER"; }
 
+bool IsOneOf(const std::string &capitals, std::initializer_list<const char *> names)
+{
+    for (const char *name : names)
+        if (capitals == name)
+            return true;
+    return false;
+}
+
+bool IsSurveyTimeName(const std::string &capitals) { return IsOneOf(capitals, {"MJD", "OBSJD"}); }
+bool IsSurveyMagnitudeName(const std::string &capitals) { return IsOneOf(capitals, {"MAG_AUTOCORR", "MAGPSF"}); }
+bool IsSurveyBandName(const std::string &capitals) { return capitals == "FILTERCODE"; }
+bool IsFlagName(const std::string &capitals) { return IsOneOf(capitals, {"CATFLAGS", "QUALITY"}); }
+
+bool IsUncertaintyName(const std::string &capitals)
+{
+    return IsOneOf(capitals, {"UNCERTAINTY", "ERR", "ERROR", "MAG_ERR", "MAGERR", "SIGMA", "SIGMAPSF"});
+}
+
+bool IsStarName(const std::string &capitals)
+{
+    return IsOneOf(capitals, {"NAME", "STAR", "OBJECT", "OBJECTID", "OID", "SOURCE_ID"});
+}
+
+std::string Trimmed(const std::string &text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
 bool IsColumnName(const std::string &field)
 {
     const std::string capitals = Capitals(field);
@@ -44,6 +76,35 @@ bool ReadNumber(const std::string &text, double &value)
     const RealParse parse = ParseReal(text.substr(first, text.find_last_not_of(" \t") + 1 - first));
     value = parse.value;
     return parse.position == 0 && std::isfinite(value);
+}
+
+// As ReadNumber, with a decimal comma read as a point when asked.
+bool ReadTableNumber(const std::string &text, bool decimalComma, double &value)
+{
+    if (!decimalComma || text.find(',') == std::string::npos)
+        return ReadNumber(text, value);
+    std::string pointed = text;
+    for (char &c : pointed)
+        if (c == ',')
+            c = '.';
+    return ReadNumber(pointed, value);
+}
+
+// The first column of fields whose name (in capitals) 'is' accepts; -1
+// when none does.
+template <typename Is> int FirstColumn(const std::vector<std::string> &fields, Is is)
+{
+    for (int i = 0; i < static_cast<int>(fields.size()); ++i)
+        if (is(Capitals(fields[i])))
+            return i;
+    return -1;
+}
+
+// A spreadsheet's header: semicolons and neither commas nor tabs.
+bool IsSemicolonLine(const std::string &line)
+{
+    return line.find(';') != std::string::npos && line.find(',') == std::string::npos &&
+           line.find('\t') == std::string::npos;
 }
 
 char SeparatorOf(const std::string &line)
@@ -119,8 +180,70 @@ bool FindTableLayout(const std::string &firstLine, TableLayout &layout, std::str
             layout.bandColumn = i;
         }
     }
+    layout.uncertaintyColumn = FirstColumn(fields, IsUncertaintyName);
     missing = layout.timeColumn < 0 ? "time" : layout.magnitudeColumn < 0 ? "magnitude" : "";
     return missing.empty();
+}
+
+bool FindSurveyTableLayout(const std::string &firstLine, const std::string &starColumn, TableLayout &layout,
+                           std::string &missing)
+{
+    const bool semicolons = IsSemicolonLine(firstLine);
+    std::string line = firstLine;
+    if (semicolons) // split as a comma table would be, then the separator put back
+        for (char &c : line)
+            if (c == ';')
+                c = ',';
+    FindTableLayout(line, layout, missing);
+    missing.clear();
+    if (!layout.header) {
+        if (!starColumn.empty())
+            missing = "star";
+        return missing.empty();
+    }
+    if (semicolons) {
+        layout.separator = ';';
+        layout.decimalComma = true;
+    }
+    std::vector<std::string> fields;
+    SplitTableLine(firstLine, layout.separator, fields);
+    if (layout.timeColumn < 0) {
+        layout.timeColumn = FirstColumn(fields, IsSurveyTimeName);
+        if (layout.timeColumn >= 0)
+            layout.timeName = Capitals(fields[layout.timeColumn]);
+    }
+    if (layout.magnitudeColumn < 0)
+        layout.magnitudeColumn = FirstColumn(fields, IsSurveyMagnitudeName);
+    if (layout.bandColumn < 0)
+        layout.bandColumn = FirstColumn(fields, IsSurveyBandName);
+    layout.flagColumn = FirstColumn(fields, IsFlagName);
+    if (starColumn.empty()) {
+        layout.starColumn = FirstColumn(fields, IsStarName);
+    } else {
+        const std::string wanted = Capitals(Trimmed(starColumn));
+        layout.starColumn = FirstColumn(fields, [&](const std::string &name) { return name == wanted; });
+    }
+    missing = layout.timeColumn < 0        ? "time"
+              : layout.magnitudeColumn < 0 ? "magnitude"
+              : !starColumn.empty() && layout.starColumn < 0 ? "star"
+                                                              : "";
+    return missing.empty();
+}
+
+std::string TimeScaleOfColumn(const std::string &timeName)
+{
+    if (timeName == "HJD")
+        return "HJD";
+    if (timeName == "BJD" || timeName == "BJD_TDB")
+        return "BJD_TDB";
+    return "JD";
+}
+
+double ReducedTableTime(const TableLayout &layout, double time)
+{
+    if (layout.timeName == "MJD")
+        return time + 0.5;
+    return time >= FullJulianDateStart ? time - FullJulianDateStart : time;
 }
 
 void SplitTableLine(const std::string &line, char separator, std::vector<std::string> &fields)
@@ -178,18 +301,27 @@ void SplitTableLine(const std::string &line, char separator, std::vector<std::st
 
 TableRow ReadTableRow(const std::string &line, const TableLayout &layout, std::vector<std::string> &fields)
 {
-    TableRow row{TableIncomplete, 0, 0, std::string()};
+    TableRow row{TableIncomplete, 0, 0, std::string(), std::nan(""), std::string(), false};
     SplitTableLine(line, layout.separator, fields);
     const int count = static_cast<int>(fields.size());
+    const auto present = [count](int column) { return column >= 0 && column < count; };
+    if (present(layout.starColumn))
+        row.star = fields[layout.starColumn];
+    if (present(layout.flagColumn))
+        row.flagged = IsFlagSet(fields[layout.flagColumn]);
+    double uncertainty = 0;
+    if (present(layout.uncertaintyColumn) &&
+        ReadTableNumber(fields[layout.uncertaintyColumn], layout.decimalComma, uncertainty))
+        row.uncertainty = uncertainty;
     if (layout.timeColumn >= count || layout.magnitudeColumn >= count)
         return row;
+    if (present(layout.bandColumn))
+        row.band = fields[layout.bandColumn];
     const std::string &time = fields[layout.timeColumn];
     const std::string &magnitude = fields[layout.magnitudeColumn];
-    if (layout.bandColumn >= 0 && layout.bandColumn < count)
-        row.band = fields[layout.bandColumn];
     if (time.empty() || magnitude.empty())
         return row;
-    if (!ReadNumber(time, row.time)) {
+    if (!ReadTableNumber(time, layout.decimalComma, row.time)) {
         row.kind = TableUnreadable;
         return row;
     }
@@ -197,8 +329,17 @@ TableRow ReadTableRow(const std::string &line, const TableLayout &layout, std::v
         row.kind = TableLimit;
         return row;
     }
-    row.kind = ReadNumber(magnitude, row.magnitude) ? TableEstimate : TableUnreadable;
+    row.kind = ReadTableNumber(magnitude, layout.decimalComma, row.magnitude) ? TableEstimate : TableUnreadable;
     return row;
+}
+
+bool IsFlagSet(const std::string &field)
+{
+    const std::string text = Trimmed(field);
+    if (text.empty() || text == "G")
+        return false;
+    double value = 0;
+    return !ReadNumber(text, value) || value != 0;
 }
 
 bool SameBand(const std::string &a, const std::string &b)
@@ -227,6 +368,29 @@ std::string MostEstimatedBand(const std::vector<BandCount> &counts)
             most = &entry;
     return most ? most->name : std::string();
 }
+
+std::string BandKey(const std::string &band)
+{
+    // Every other key starts with 'b', so no band's name can meet the key
+    // of visual estimates.
+    if (band == "Vis." || band == "Visual")
+        return "v";
+    return "b" + band;
+}
+
+void CountBand(BandTally &tally, const std::string &band)
+{
+    const std::string key = BandKey(band);
+    const auto found = tally.index.find(key);
+    if (found != tally.index.end()) {
+        ++tally.counts[found->second].count;
+        return;
+    }
+    tally.index.emplace(key, tally.counts.size());
+    tally.counts.push_back({band, 1});
+}
+
+std::string MostEstimatedBand(const BandTally &tally) { return MostEstimatedBand(tally.counts); }
 
 bool OpenTableFile(TableFile &table, const char *path)
 {

@@ -90,9 +90,10 @@ struct EphemerisDay {
 };
 
 // The days met last, by day number modulo the size; observations near in
-// time share their days.
+// time share their days.  Each thread keeps its own, so that light curves
+// read on several threads at once convert their times independently.
 const int EphemerisCacheSize = 64;
-EphemerisDay ephemerisCache[EphemerisCacheSize];
+thread_local EphemerisDay ephemerisCache[EphemerisCacheSize];
 
 const EphemerisDay &EphemerisOfDay(long day)
 {

@@ -1,7 +1,8 @@
 // Times of observation on the heliocentric and barycentric scales, by the
 // fundamental-astronomy routines of ERFA.  Dates are reduced Julian dates
 // (Julian date - 2400000) as doubles; the conversions keep well within a
-// microday of the full two-part chain.
+// microday of the full two-part chain.  Every function may be called from
+// several threads at once.
 #pragma once
 #include <string>
 

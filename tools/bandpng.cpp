@@ -2,14 +2,18 @@
 // print job) as PNG images.
 //
 // Exit status: 0 on success, 1 for a damaged or unreadable stream, a slot
-// that the stream does not hold or an image that cannot be written, 2 for
-// a usage error.
+// that the stream does not hold, an image that cannot be written or memory
+// that runs out, 2 for a usage error, 70 for an internal failure (an
+// exception other than memory running out).
 #include <getopt.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,6 +26,7 @@ const char ProgramName[] = "bandpng";
 const char ProgramVersion[] = "1.0";
 const int ExitDamaged = 1;
 const int ExitUsage = 2;
+const int ExitInternalFailure = 70;
 
 // What the command line asks for.
 struct Options {
@@ -221,9 +226,7 @@ size_t CompletePicturesBefore(const BandLayout &layout, const Options &options)
     return layout.pictureStarts.size() - 1;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int RenderBandStream(int argc, char **argv)
 {
     const Options options = ReadCommandLine(argc, argv);
     const std::vector<unsigned char> stream = ReadInputFile(options.input);
@@ -267,4 +270,26 @@ int main(int argc, char **argv)
                                                          : options.outputFile);
     }
     return ok ? 0 : ExitDamaged;
+}
+
+} // namespace
+
+// Memory that runs out (a stream larger than memory) ends the program as a
+// stream that cannot be read does; no exception ends it by an abort.
+int main(int argc, char **argv)
+{
+    try {
+        return RenderBandStream(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "%s: out of memory\n", ProgramName);
+    } catch (const std::length_error &) {
+        std::fprintf(stderr, "%s: out of memory\n", ProgramName);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s: internal failure: %s\n", ProgramName, e.what());
+        return ExitInternalFailure;
+    } catch (...) {
+        std::fprintf(stderr, "%s: internal failure: an exception of unknown type\n", ProgramName);
+        return ExitInternalFailure;
+    }
+    return ExitDamaged;
 }

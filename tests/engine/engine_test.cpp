@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -13,6 +14,7 @@
 
 #include "engine.h"
 #include "reportwriter.h"
+#include "spectrumkernels.h"
 
 namespace {
 
@@ -196,6 +198,52 @@ TEST(Engine, ThreadsOfOnePassGiveTheSamePowers)
     }
     EXPECT_EQ(one, four);
     EXPECT_GT(one.size(), 1000u);
+}
+
+} // namespace
+
+namespace {
+
+// The weighted sums of the kernels against a straightforward loop over the
+// same angles, and weights of 1 giving the unweighted sums bit for bit.
+TEST(EngineKernels, WeightedSumsAreTheStraightWeightedSums)
+{
+    const LightCurve star = MadeUpStar(5, 137, 400, 3.1, 0.3);
+    const int n = 137;
+    std::vector<double> y(star.magnitude), w(n), ones(n, 1.0);
+    std::mt19937_64 random(9);
+    std::uniform_real_distribution<double> weight(0.1, 40);
+    for (int i = 0; i < n; ++i) {
+        y[i] -= 10;
+        w[i] = weight(random);
+    }
+    SpectrumTerms plain{}, weighted{}, unit{};
+    PrepareSpectrumTerms(plain, star.time.data(), y.data(), n);
+    PrepareWeightedSpectrumTerms(weighted, star.time.data(), y.data(), w.data(), n);
+    PrepareWeightedSpectrumTerms(unit, star.time.data(), y.data(), ones.data(), n);
+    const double frequencies[] = {0.01, 0.3226, 1.7, 13.9, 97.3};
+    for (double f : frequencies) {
+        SpectrumSums p, q, u;
+        SpectrumSumsOf(plain, &f, 1, &p);
+        SpectrumSumsOf(weighted, &f, 1, &q);
+        SpectrumSumsOf(unit, &f, 1, &u);
+        EXPECT_EQ(0, std::memcmp(&p, &u, sizeof p)) << f;
+        long double s[7] = {};
+        for (int i = 0; i < n; ++i) {
+            const long double a = (static_cast<long double>(star.time[i]) - star.time[0]) * 2 * M_PIl * f;
+            const long double c = std::cos(a), si = std::sin(a);
+            const long double terms[7] = {w[i] * c * c, w[i] * c, w[i] * si * si, w[i] * si,
+                                          w[i] * si * c, w[i] * y[i] * c, w[i] * y[i] * si};
+            for (int k = 0; k < 7; ++k)
+                s[k] += terms[k];
+        }
+        const double got[7] = {q.scc, q.sc, q.sss, q.ss, q.ssc, q.syc, q.sys};
+        for (int k = 0; k < 7; ++k)
+            EXPECT_NEAR(got[k], static_cast<double>(s[k]), 1e-9 * weighted.weightSum) << f << " sum " << k;
+    }
+    ReleaseSpectrumTerms(plain);
+    ReleaseSpectrumTerms(weighted);
+    ReleaseSpectrumTerms(unit);
 }
 
 } // namespace

@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -61,7 +67,7 @@ PhaseFigure MadePhase()
     return f;
 }
 
-enum Hue { Blue, Red };
+enum Hue { Blue, Red, Green };
 
 // A PNG read back, with a test of the hue of its pixels.
 struct Image {
@@ -76,6 +82,8 @@ struct Image {
         const unsigned char *row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
         const uint32_t v = reinterpret_cast<const uint32_t *>(row)[x];
         const int r = (v >> 16) & 255, g = (v >> 8) & 255, b = v & 255;
+        if (hue == Green)
+            return g > 100 && r < 90 && b < 110 && g - r > 50;
         return hue == Blue ? b > 120 && r < 100 && b - r > 60 : r > 150 && g < 90 && b < 90;
     }
     // True when a pixel of the hue lies within 'reach' rows of y in column x.
@@ -208,6 +216,53 @@ TEST(FigureFiles, AFileThatCannotBeWrittenIsToldAndNotLeft)
     }
 }
 
+// Into a descriptor: the figure is written from where the descriptor
+// stands, and a write that fails (a full disk) is told for every form,
+// with the name the caller gives, also where cairo's own status would not
+// tell it.
+TEST(FigureFiles, DrawnIntoADescriptorAndAFailedWriteIsTold)
+{
+    const char *const signatures[] = {"\x89PNG\r\n\x1a\n", "<?xml", "%PDF-"};
+    const FigureFormat formats[] = {FigurePng, FigureSvg, FigurePdf};
+    for (int f = 0; f < 3; ++f) {
+        SCOPED_TRACE(FigureExtension(formats[f]));
+        const std::string name = Scratch("descriptor") + FigureExtension(formats[f]);
+        const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, "head", 4), 4);
+        EXPECT_EQ(WriteSpectrumFigureTo(MadeSpectrum(false), fd, "shown.name", formats[f], {}), "");
+        EXPECT_EQ(WritePhaseFigureTo(MadePhase(), fd, "shown.name", formats[f], {}), "");
+        close(fd);
+        const std::string content = Content(name);
+        EXPECT_EQ(content.compare(0, 4 + std::strlen(signatures[f]), std::string("head") + signatures[f]), 0);
+        std::remove(name.c_str());
+
+        // A full disk from the first byte, and a file size limit met
+        // within the figure (in a child, which alone takes the limit).
+        const rlim_t within = 4096;
+        ASSERT_GT(content.size(), 2 * within);
+        for (int kind = 0; kind < 2; ++kind) {
+            const auto failure = [&](int fd) {
+                return kind == 0 ? WriteSpectrumFigureTo(MadeSpectrum(true), fd, "shown.name", formats[f], {})
+                                 : WritePhaseFigureTo(MadePhase(), fd, "shown.name", formats[f], {});
+            };
+            const int full = open("/dev/full", O_WRONLY);
+            ASSERT_GE(full, 0);
+            EXPECT_EQ(failure(full), "shown.name: error while writing to output stream") << kind;
+            close(full);
+            const auto writeUnderLimit = [&] {
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit = {within, within};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                std::exit(failure(fd) == "shown.name: error while writing to output stream" ? 0 : 1);
+            };
+            EXPECT_EXIT(writeUnderLimit(), ::testing::ExitedWithCode(0), "") << kind;
+            std::remove(name.c_str());
+        }
+    }
+}
+
 TEST(FigureText, RoundTicksLabelsAndPeriods)
 {
     struct TickRow {
@@ -240,4 +295,65 @@ TEST(FigureText, RoundTicksLabelsAndPeriods)
     EXPECT_EQ(PeriodWithError(437.2, 31), "437 \u00b1 31");
     EXPECT_EQ(PeriodWithError(5.366341, 0), "5.36634");
     EXPECT_EQ(PeriodWithError(5.366341, NAN), "5.36634");
+}
+
+// An O-C diagram of a period that grows: the points with their bars, the
+// straight fit and the parabola where their values put them, later up.
+TEST(FigureFiles, OCDiagramDrawsPointsBarsAndBothFits)
+{
+    OCFigure figure;
+    figure.title = "made.dat, minima";
+    for (int e = 0; e <= 1000; e += 100) {
+        figure.cycles.push_back(e);
+        figure.oc.push_back(1e-8 * e * e);  // 0 .. 0.01 d
+        figure.errors.push_back(0.0005);
+    }
+    figure.hasLinear = true;
+    figure.linearA = -0.0015;
+    figure.linearB = 1e-5;
+    figure.hasQuadratic = true;
+    figure.quadraticC = 1e-8;
+    figure.periodChange = 2e-8 / 0.8;
+    figure.periodChangeError = 1e-10;
+    figure.hasFTest = true;
+    figure.probability = 1.5e-7;
+    EXPECT_EQ(OCTitle(figure),
+              "made.dat, minima:  dP/dt = 2.5e-08 \u00b1 1e-10 d/d (0.789 \u00b1 0.0032 s/yr), p = 1.5e-07");
+
+    const FigureSize size = {1600, 1000};
+    const std::string name = Scratch("oc.png");
+    ASSERT_EQ(WriteOCFigure(figure, name, FigurePng, size), "");
+    const Image image(name);
+    ASSERT_TRUE(image.Valid());
+    const FigurePanel p = OCPanel(figure, size);
+    EXPECT_LT(PageY(p, 0.01), PageY(p, 0));
+    EXPECT_LT(p.valueLeft, 0);
+    EXPECT_GT(p.valueRight, 1000);
+    // The parabola between points, the line where it lies far from the parabola.
+    for (double e : {150.0, 450.0, 850.0})
+        EXPECT_TRUE(image.NearRow(Red, std::lround(PageX(p, e)), PageY(p, 1e-8 * e * e), 3)) << e;
+    int onLine = 0;
+    for (double e = 20; e < 80; e += 1)
+        onLine += image.NearRow(Green, std::lround(PageX(p, e)), PageY(p, -0.0015 + 1e-5 * e), 3);
+    EXPECT_GT(onLine, 25) << "dashed: most columns";
+    // The bar of the point at E = 500 reaches 0.0005 d above and below it.
+    const int x = std::lround(PageX(p, 500));
+    EXPECT_TRUE(image.NearRow(Blue, x, PageY(p, 0.0025 + 0.0005), 1));
+    EXPECT_TRUE(image.NearRow(Blue, x, PageY(p, 0.0025 - 0.0005), 1));
+    EXPECT_FALSE(image.NearRow(Blue, x, PageY(p, 0.0025 + 0.0012), 2));
+
+    // Without the quadratic fit: no parabola and a plain title.
+    OCFigure linearOnly = figure;
+    linearOnly.hasQuadratic = false;
+    EXPECT_EQ(OCTitle(linearOnly), "made.dat, minima");
+    ASSERT_EQ(WriteOCFigure(linearOnly, name, FigurePng, size), "");
+    const Image bare(name);
+    EXPECT_FALSE(bare.NearRow(Red, std::lround(PageX(p, 850)), PageY(p, 1e-8 * 850 * 850), 3));
+    for (FigureFormat format : {FigureSvg, FigurePdf}) {
+        const std::string other = Scratch("oc") + FigureExtension(format);
+        EXPECT_EQ(WriteOCFigure(figure, other, format, {800, 500}), "");
+        EXPECT_GT(Content(other).size(), 1000u);
+        std::remove(other.c_str());
+    }
+    std::remove(name.c_str());
 }

@@ -189,3 +189,50 @@ TEST(BatchRun, ReportOnAFullDiskEndsWithTheWriteError)
 }
 
 } // namespace
+
+namespace {
+
+// A table of 40 estimates in one band.
+std::string TableInBand(const std::string &band)
+{
+    std::string text = "JD,Magnitude,Band\n";
+    for (int i = 0; i < 40; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%.4f,%.3f,%s\n", 2448000 + i * 1.37, 10 + std::sin(i * 2.1), band.c_str());
+        text += line;
+    }
+    return text;
+}
+
+// A file name or a band that is not UTF-8 (a stray byte, a Latin-1 letter)
+// gives a valid JSON report with U+FFFD in its place; UTF-8 is written as
+// it is, and the text report keeps every byte.
+TEST(BatchRun, NamesAndBandsThatAreNotUtf8GiveAValidJsonReport)
+{
+    const std::string R = "\xEF\xBF\xBD"; // U+FFFD in UTF-8
+    const struct {
+        const char *what;
+        std::string file, band, jsonFile, jsonBand;
+    } cases[] = {
+        {"a stray byte in the file name", "d\xff" "cep.csv", "V", "d" + R + "cep.csv", "V"},
+        {"a Latin-1 band", "latin.csv", "Vis\xe9", "latin.csv", "Vis" + R},
+        {"a UTF-8 file name and band", "\xce\xb4" "cep.csv", "Vis\xc3\xa9", "\xce\xb4" "cep.csv", "Vis\xc3\xa9"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const BatchResult json = RunKalidor({"--periods", "1:10", "--report", "json", c.file}, c.file, TableInBand(c.band));
+        ASSERT_EQ(json.status, 0) << json.err;
+        Json report;
+        ASSERT_NO_THROW(report = Json::parse(json.out)) << json.out;
+        EXPECT_EQ(report["file"], c.jsonFile);
+        EXPECT_EQ(report["band"], c.jsonBand);
+        EXPECT_NE(json.out.find("\"file\": \"" + c.jsonFile + "\",\n  \"band\": \"" + c.jsonBand + "\",\n"),
+                  std::string::npos);
+        const BatchResult text = RunKalidor({"--periods", "1:10", c.file}, c.file, TableInBand(c.band));
+        EXPECT_EQ(text.status, 0);
+        EXPECT_NE(text.out.find("File:              " + c.file + "\nBand:              " + c.band + "\n"),
+                  std::string::npos);
+    }
+}
+
+} // namespace

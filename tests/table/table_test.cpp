@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <cmath>
+
 #include "table.h"
 
 namespace {
@@ -116,6 +118,116 @@ TEST(Table, BandsVisualSpelledTwoWays)
     EXPECT_EQ(MostEstimatedBand({{"B", 2}, {"I", 2}}), "B"); // the first of equals
 }
 
+
+TEST(Table, TallyCountsAsTheListDoes)
+{
+    // Bands met in many orders, visual estimates spelt both ways: the
+    // indexed tally and the plain list agree on counts, spellings and the
+    // first of equals.
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"V"},
+        {"V", "Vis.", "V", "Visual", "R", "Visual"},
+        {"Visual", "Vis.", "V", "V"},
+        {"B", "I", "I", "B"},
+        {"", "V", "", "vis.", "Vis."},
+        {"v", "Vis.", "b", "Visual", "v", "vis"},
+    };
+    for (const auto &bands : cases) {
+        std::vector<BandCount> list;
+        BandTally tally;
+        for (const std::string &band : bands) {
+            CountBand(list, band);
+            CountBand(tally, band);
+        }
+        ASSERT_EQ(tally.counts.size(), list.size());
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            EXPECT_EQ(tally.counts[i].name, list[i].name);
+            EXPECT_EQ(tally.counts[i].count, list[i].count);
+        }
+        EXPECT_EQ(MostEstimatedBand(tally), MostEstimatedBand(list));
+    }
+    for (const char *a : {"V", "Vis.", "Visual", "", "v"})
+        for (const char *b : {"V", "Vis.", "Visual", "", "v"})
+            EXPECT_EQ(BandKey(a) == BandKey(b), SameBand(a, b)) << a << " " << b;
+}
+
+TEST(Table, SurveyLayouts)
+{
+    const struct {
+        const char *header;
+        const char *starColumn;
+        int time, magnitude, uncertainty, band, flag, star;
+        const char *timeName;
+        char separator;
+    } cases[] = {
+        {"oid,expid,hjd,mjd,mag,magerr,catflags,filtercode", "", 2, 4, 5, 7, 6, 0, "HJD", ','},
+        {"mjd\tmag\tmag_err\tfilter", "", 0, 1, 2, 3, -1, -1, "MJD", '\t'},
+        {"obsjd,magpsf,sigmapsf,band,source_id", "", 0, 1, 2, 3, -1, 4, "OBSJD", ','},
+        {"JD;Magnitude;Sigma;Quality;Object", "", 0, 1, 2, -1, 3, 4, "JD", ';'},
+        {"Name,JD,Mag,Designation", "designation", 1, 2, -1, -1, -1, 3, "JD", ','},
+        // The database's names come first, whatever their place.
+        {"mjd,mag_autocorr,jd,mag,filtercode,band", "", 2, 3, -1, 5, -1, -1, "JD", ','},
+    };
+    for (const auto &c : cases) {
+        TableLayout layout;
+        std::string missing;
+        ASSERT_TRUE(FindSurveyTableLayout(c.header, c.starColumn, layout, missing)) << c.header << " " << missing;
+        EXPECT_TRUE(layout.header);
+        EXPECT_EQ(layout.timeColumn, c.time) << c.header;
+        EXPECT_EQ(layout.magnitudeColumn, c.magnitude) << c.header;
+        EXPECT_EQ(layout.uncertaintyColumn, c.uncertainty) << c.header;
+        EXPECT_EQ(layout.bandColumn, c.band) << c.header;
+        EXPECT_EQ(layout.flagColumn, c.flag) << c.header;
+        EXPECT_EQ(layout.starColumn, c.star) << c.header;
+        EXPECT_EQ(layout.timeName, c.timeName) << c.header;
+        EXPECT_EQ(layout.separator, c.separator) << c.header;
+        EXPECT_EQ(layout.decimalComma, c.separator == ';') << c.header;
+    }
+    TableLayout layout;
+    std::string missing;
+    EXPECT_FALSE(FindSurveyTableLayout("JD,Mag", "Designation", layout, missing));
+    EXPECT_EQ(missing, "star");
+    EXPECT_FALSE(FindSurveyTableLayout("2450000.5,3.9", "Designation", layout, missing));
+    EXPECT_EQ(missing, "star");
+    EXPECT_FALSE(FindSurveyTableLayout("mjd,flux", "", layout, missing));
+    EXPECT_EQ(missing, "magnitude");
+    // The download order as FindTableLayout gives it.
+    ASSERT_TRUE(FindSurveyTableLayout("2450000.5,3.9,0.1,,V", "", layout, missing));
+    EXPECT_FALSE(layout.header);
+    EXPECT_EQ(layout.uncertaintyColumn, 2);
+    EXPECT_EQ(layout.starColumn, -1);
+}
+
+TEST(Table, FlagsDecimalCommasAndModifiedJulianDates)
+{
+    const struct {
+        const char *field;
+        bool set;
+    } flags[] = {{"", false}, {"0", false}, {" 0.0 ", false}, {"G", false}, {"32768", true}, {"-1", true},
+                 {"B", true}, {"g", true}};
+    for (const auto &f : flags)
+        EXPECT_EQ(IsFlagSet(f.field), f.set) << f.field;
+
+    TableLayout layout;
+    std::string missing;
+    ASSERT_TRUE(FindSurveyTableLayout("MJD;Mag;Err;Band;Quality;Star", "", layout, missing));
+    std::vector<std::string> fields;
+    const TableRow row = ReadTableRow("58300,25;12,5;0,01;V;4;\"Smith, J\"", layout, fields);
+    EXPECT_EQ(row.kind, TableEstimate);
+    EXPECT_EQ(row.time, 58300.25);
+    EXPECT_EQ(row.magnitude, 12.5);
+    EXPECT_EQ(row.uncertainty, 0.01);
+    EXPECT_EQ(row.band, "V");
+    EXPECT_TRUE(row.flagged);
+    EXPECT_EQ(row.star, "Smith, J");
+    EXPECT_EQ(ReducedTableTime(layout, 58300.25), 58300.75);
+    TableLayout plain;
+    EXPECT_EQ(ReducedTableTime(plain, 2450000.5), 50000.5);
+    EXPECT_EQ(ReducedTableTime(plain, 50000.5), 50000.5);
+    // A comma table keeps its decimal points: "12,5" is two fields there.
+    EXPECT_TRUE(std::isnan(ReadTableRow("2450000.5,3.9,abc", plain, fields).uncertainty));
+}
 } // namespace
 
 // A line is read up to its limit and never further, so a file without line

@@ -190,6 +190,23 @@ TEST_F(BandPngProgram, FailuresGiveMessageAndStatus)
     EXPECT_FALSE(Exists("x-1.png"));
 }
 
+// An endless stream under a limit of the address space: memory runs out,
+// which is told and ends with the status of a stream that cannot be read,
+// never by an abort.
+TEST_F(BandPngProgram, MemoryRunningOutIsToldWithTheFailureStatus)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+    const std::string command = "cd '" + folder + "' && ulimit -v 100000 && '" BANDPNG "' /dev/zero x" +
+                                " >stdout.txt 2>stderr.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(Errors(), "bandpng: out of memory\n");
+    EXPECT_FALSE(Exists("x-1.png"));
+}
+
 // A hard-copy file cut short in its third slot: the two complete slots are
 // rendered, the fault is told, and the status says the file is damaged.
 TEST_F(BandPngProgram, CompleteSlotsOfAFileCutShortAreRendered)

@@ -29,8 +29,18 @@ TimeFieldParts SplitTimeField(double time);
 // seven digits) as they are.
 long double DateFieldOrder(double date);
 
+// The reduced Julian date (Julian date - 2400000) of a date and UT time by
+// the calendar of the 1900s, valid from 1 March 1900 to 28 February 2100.
+double JulianDateOf(int day, int month, double year, int hours, int minutes);
+
 // The reduced Julian date (Julian date - 2400000) of a Gregorian date and UT
 // time for any year from 1583 on.  From 1 March 1900 to 28 February 2100 it
 // gives the same doubles as JulianDateOf; month 0 and day 0 count back as
 // there.
 double GregorianJulianDateOf(int day, int month, int year, int hours, int minutes);
+
+// The reduced Julian date of a split date field at hours:minutes UT: a
+// six-digit field by the calendar of the 1900s (JulianDateOf), a year
+// written out by the Gregorian calendar (GregorianJulianDateOf).  The
+// fields are taken as they are; checking them is the caller's business.
+double JulianDateOfParts(const DateFieldParts &parts, int hours, int minutes);

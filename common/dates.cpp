@@ -3,8 +3,6 @@
 
 #include <cmath>
 
-#include "kalidor.h"
-
 namespace {
 
 const double FirstEightDigitDate = 10000000;
@@ -82,4 +80,12 @@ double GregorianJulianDateOf(int day, int month, int year, int hours, int minute
     const long centuries = (month <= 2 ? year - 1L : long(year)) / 100;
     const long correction = 2 - centuries + centuries / 4 + 13;
     return static_cast<double>(DaysOfDate(day, month, year, hours, minutes) + correction);
+}
+
+double JulianDateOfParts(const DateFieldParts &parts, int hours, int minutes)
+{
+    const int day = static_cast<int>(parts.day), month = static_cast<int>(parts.month);
+    if (parts.yearWrittenOut)
+        return GregorianJulianDateOf(day, month, static_cast<int>(parts.year), hours, minutes);
+    return JulianDateOf(day, month, static_cast<double>(parts.year), hours, minutes);
 }
