@@ -94,9 +94,13 @@ void ReadSkipped(const py::handle &skipped, LightCurve &curve)
             curve.skippedOtherBands = value;
         else if (key == "empty")
             curve.skippedEmpty = value;
+        else if (key == "flagged")
+            curve.skippedFlagged = value;
+        else if (key == "non_positive_flux")
+            curve.skippedNonPositiveFlux = value;
         else
             Refuse("skipped has an unknown key " + py::repr(item.first).cast<std::string>() +
-                   " (limits, other_bands or empty)");
+                   " (limits, other_bands, empty, flagged or non_positive_flux)");
     }
 }
 
@@ -119,8 +123,28 @@ py::object ItemOr(const py::dict &entry, const char *key)
 
 const char *const EntryKeys[] = {"time", "mag", "err", "time_scale", "band", "name", "file", "skipped"};
 
-LightCurve CurveOfMapping(const py::dict &entry)
+// A star the reader refused, as read_stars gives it: {"file", "name", "error"}.
+CurveEntry RefusedOfMapping(const py::dict &entry)
 {
+    for (const auto &item : entry) {
+        const std::string key = py::isinstance<py::str>(item.first) ? item.first.cast<std::string>() : "";
+        if (key != "file" && key != "name" && key != "error")
+            Refuse("unknown key " + py::repr(item.first).cast<std::string>() +
+                   " beside \"error\" (file, name)");
+    }
+    CurveEntry refused;
+    refused.refusal = Text(entry["error"], "error");
+    if (refused.refusal.empty())
+        Refuse("error must not be empty");
+    refused.curve.file = OptionalText(ItemOr(entry, "file"), "file");
+    refused.curve.name = OptionalText(ItemOr(entry, "name"), "name");
+    return refused;
+}
+
+CurveEntry CurveOfMapping(const py::dict &entry)
+{
+    if (entry.contains("error"))
+        return RefusedOfMapping(entry);
     for (const auto &item : entry) {
         bool known = false;
         for (const char *key : EntryKeys)
@@ -133,17 +157,19 @@ LightCurve CurveOfMapping(const py::dict &entry)
         Refuse("a light curve needs the keys time and mag");
     const py::object scale = entry.contains("time_scale") ? py::reinterpret_borrow<py::object>(entry["time_scale"])
                                                           : py::object(py::str("JD"));
-    return CurveOfArrays(entry["time"], entry["mag"], ItemOr(entry, "err"), scale, ItemOr(entry, "band"),
-                         ItemOr(entry, "name"), ItemOr(entry, "file"), ItemOr(entry, "skipped"));
+    return {CurveOfArrays(entry["time"], entry["mag"], ItemOr(entry, "err"), scale, ItemOr(entry, "band"),
+                          ItemOr(entry, "name"), ItemOr(entry, "file"), ItemOr(entry, "skipped")),
+            std::string()};
 }
 
-LightCurve CurveOfSequence(const py::sequence &entry)
+CurveEntry CurveOfSequence(const py::sequence &entry)
 {
     const std::size_t size = py::len(entry);
     if (size != 2 && size != 3)
         Refuse("a light curve as a tuple is (time, mag) or (time, mag, err)");
-    return CurveOfArrays(entry[0], entry[1], size == 3 ? py::object(entry[2]) : py::object(py::none()),
-                         py::str("JD"), py::none(), py::none(), py::none(), py::none());
+    return {CurveOfArrays(entry[0], entry[1], size == 3 ? py::object(entry[2]) : py::object(py::none()),
+                          py::str("JD"), py::none(), py::none(), py::none(), py::none()),
+            std::string()};
 }
 
 } // namespace
@@ -188,7 +214,7 @@ LightCurve CurveOfArrays(const py::handle &time, const py::handle &magnitude, co
     return curve;
 }
 
-LightCurve CurveOfEntry(const py::handle &entry, std::size_t index)
+CurveEntry CurveOfEntry(const py::handle &entry, std::size_t index)
 {
     try {
         if (py::isinstance<py::dict>(entry))

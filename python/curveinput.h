@@ -20,9 +20,10 @@ std::vector<double> NumbersOfArray(const pybind11::handle &values, const std::st
 // A light curve of the arrays and what is known of them.  err, band, name
 // and file may be None; skipped is None or a mapping with the keys of the
 // report's "skipped" (limits, other_bands, empty), each a count of rows.
-// The lengths are not compared here: the engine refuses arrays of
-// different lengths with its own message.  timeScale must be "JD", "HJD"
-// or "BJD_TDB".
+// read_table also gives flagged and non_positive_flux, which are taken
+// (the report has no place for them).  The lengths are not compared here:
+// the engine refuses arrays of different lengths with its own message.
+// timeScale must be "JD", "HJD" or "BJD_TDB".
 LightCurve CurveOfArrays(const pybind11::handle &time, const pybind11::handle &magnitude, const pybind11::handle &err,
                          const pybind11::handle &timeScale, const pybind11::handle &band,
                          const pybind11::handle &name, const pybind11::handle &file,
@@ -31,8 +32,15 @@ LightCurve CurveOfArrays(const pybind11::handle &time, const pybind11::handle &m
 // One entry of analyze_many's list: a mapping with the keys of analyze's
 // arguments and of read_table's result (time, mag, and optionally err,
 // time_scale, band, name, file, skipped), or a tuple or list (time, mag)
-// or (time, mag, err).  Refusals begin with "light curve INDEX: ".
-LightCurve CurveOfEntry(const pybind11::handle &entry, std::size_t index);
+// or (time, mag, err); or a star the reader refused, {"error": TEXT} with
+// optionally file and name, as read_stars gives it: then refusal is TEXT
+// and the curve holds only the file and the name.  Refusals begin with
+// "light curve INDEX: ".
+struct CurveEntry {
+    LightCurve curve;
+    std::string refusal; // empty: a light curve to analyse
+};
+CurveEntry CurveOfEntry(const pybind11::handle &entry, std::size_t index);
 
 // The settings of analyze's keyword arguments, checked as the command
 // line checks its options: periods a pair (MIN, MAX) of finite numbers;

@@ -12,6 +12,7 @@
 #include "engine.h"
 #include "manyanalyses.h"
 #include "reportwriter.h"
+#include "tablereading.h"
 
 namespace py = pybind11;
 
@@ -147,8 +148,12 @@ py::list AnalyzeMany(py::handle curves, py::handle periods, py::handle intervals
     if (py::isinstance<py::str>(curves) || py::isinstance<py::dict>(curves) || !py::isinstance<py::iterable>(curves))
         throw py::value_error("analyze_many takes a list of light curves (dicts or tuples of arrays)");
     std::vector<LightCurve> list;
-    for (const py::handle entry : py::reinterpret_borrow<py::iterable>(curves))
-        list.push_back(CurveOfEntry(entry, list.size()));
+    std::vector<std::string> refusals;
+    for (const py::handle entry : py::reinterpret_borrow<py::iterable>(curves)) {
+        CurveEntry read = CurveOfEntry(entry, list.size());
+        list.push_back(std::move(read.curve));
+        refusals.push_back(std::move(read.refusal));
+    }
     const AnalysisSettings settings =
         SettingsOfArguments(periods, intervals, peaks, prewhiten, window, fold, py::int_(0));
     const int poolThreads = static_cast<int>(WholeArgument(threads, "threads", 0));
@@ -157,16 +162,47 @@ py::list AnalyzeMany(py::handle curves, py::handle periods, py::handle intervals
     bool complete;
     {
         py::gil_scoped_release release;
-        complete = AnalyseLightCurves(list, settings, poolThreads, [&watch] { return watch.Raised(); },
+        complete = AnalyseLightCurves(list, refusals, settings, poolThreads, [&watch] { return watch.Raised(); },
                                       SignalPollMilliseconds, records);
     }
     if (!complete)
         throw py::error_already_set();
     py::list reports;
     const bool texts = jsonLines.cast<bool>();
-    for (const std::string &record : records)
+    for (const std::string &record : records) {
+        if (record.empty())
+            throw std::bad_alloc();
         reports.append(texts ? py::object(py::str(record)) : ParsedJson(record));
+    }
     return reports;
+}
+
+py::dict ReadTableOf(py::handle path, py::object band, py::object heliocentric, py::object barycentric,
+                     py::object surveyColumns, py::object flux, py::object fluxUnits, py::object maximumEstimates)
+{
+    ReadArguments arguments;
+    arguments.band = band;
+    arguments.heliocentric = heliocentric;
+    arguments.barycentric = barycentric;
+    arguments.surveyColumns = surveyColumns;
+    arguments.flux = flux;
+    arguments.fluxUnits = fluxUnits;
+    arguments.maximumEstimates = maximumEstimates;
+    return ReadTable(path, arguments);
+}
+
+py::list ReadStarsOf(py::handle path, py::object band, py::object starColumn, py::object heliocentric,
+                     py::object barycentric, py::object flux, py::object fluxUnits, py::object maximumEstimates)
+{
+    ReadArguments arguments;
+    arguments.band = band;
+    arguments.starColumn = starColumn;
+    arguments.heliocentric = heliocentric;
+    arguments.barycentric = barycentric;
+    arguments.flux = flux;
+    arguments.fluxUnits = fluxUnits;
+    arguments.maximumEstimates = maximumEstimates;
+    return ReadStars(path, arguments);
 }
 
 const char *const ModuleDoc = R"(Period analysis of variable-star light curves.
@@ -260,6 +296,60 @@ light curve at all (not a dict or tuple, strings for numbers, 2-D arrays)
 raises ValueError naming its index before anything is computed.
 )";
 
+const char *const ReadTableDoc = R"(read_table(path, band=None, *, heliocentric=None, barycentric=None, survey_columns=False, flux='pdcsap', flux_units='mag', max_estimates=None)
+--
+
+Read the light curve of one file; return it as a dict for analyze.
+
+The file is read as kalidor reads it: an observation file (date YYMMDD or
+YYYYMMDD, UT time hh.mm, magnitude), a Julian-date file (a name ending in
+.jud), a table of an observer database (JD, magnitude, band ...; the band
+with most estimates unless band is given; limits and other bands skipped)
+or a FITS light curve (TIME and PDCSAP_FLUX or SAP_FLUX).  The dict has the
+keys of analyze's arguments:
+
+time        reduced Julian dates (JD - 2400000) in the order of the file
+mag         the magnitudes (with flux_units="relative": flux / median flux)
+err         the uncertainties (NaN where a row has none), or None
+time_scale  "JD", "HJD" or "BJD_TDB"
+band, name  the band used and the star's name, or None
+file        the path as given
+skipped     rows left out: limits, other_bands, empty, flagged and
+            non_positive_flux
+
+so that analyze(**read_table(path), periods=(MIN, MAX)) gives the report of
+kalidor --periods MIN:MAX --report json on the same file.
+
+heliocentric, barycentric   (RA, DEC) of the star, J2000: hours and degrees
+            as numbers or as texts ("22:29:10.27", "+58:24:54.7"); the UTC
+            times are converted to HJD or BJD_TDB as kalidor's
+            --heliocentric and --barycentric convert them.
+survey_columns  also read the sky surveys' column names and quality flags
+            (False: exactly the columns kalidor reads).
+flux, flux_units  FITS light curves: "pdcsap" or "sap"; "mag" or "relative".
+max_estimates  the most estimates taken (default 1,000,000).
+
+A file the reader refuses raises ValueError with the command line's text
+("bad data format on line 12", "the table has no estimates in the band V");
+a file that cannot be opened raises FileNotFoundError, PermissionError or
+OSError.  A table of several stars is refused: read_stars reads those.
+)";
+
+const char *const ReadStarsDoc = R"(read_stars(path, band=None, *, star_column=None, heliocentric=None, barycentric=None, flux='pdcsap', flux_units='mag', max_estimates=None)
+--
+
+Read every star of a file; return a list of dicts for analyze_many.
+
+A table with a star column (star_column, or the usual names such as Star
+or Name) gives one light curve a star, in the order the stars first
+appear, each with its own band choice and skipped counts; any other file
+gives a list of one.  The dicts are read_table's, survey columns read.  A
+star whose rows cannot be used (no estimates in the band, an unreadable
+row) is a dict {"file", "name", "error"} in its place; analyze_many turns
+it into that star's error record.  The other arguments and the refusals of
+the whole file are read_table's.
+)";
+
 } // namespace
 
 PYBIND11_MODULE(kalidor, m)
@@ -285,4 +375,10 @@ PYBIND11_MODULE(kalidor, m)
     m.def("analyze_many", &AnalyzeMany, AnalyzeManyDoc, py::arg("light_curves"), py::kw_only(), py::arg("periods"),
           py::arg("intervals") = none, py::arg("peaks") = 5, py::arg("prewhiten") = 0, py::arg("window") = false,
           py::arg("fold") = none, py::arg("threads") = 0, py::arg("json_lines") = false);
+    m.def("read_table", &ReadTableOf, ReadTableDoc, py::arg("path"), py::arg("band") = none, py::kw_only(),
+          py::arg("heliocentric") = none, py::arg("barycentric") = none, py::arg("survey_columns") = false,
+          py::arg("flux") = "pdcsap", py::arg("flux_units") = "mag", py::arg("max_estimates") = none);
+    m.def("read_stars", &ReadStarsOf, ReadStarsDoc, py::arg("path"), py::arg("band") = none, py::kw_only(),
+          py::arg("star_column") = none, py::arg("heliocentric") = none, py::arg("barycentric") = none,
+          py::arg("flux") = "pdcsap", py::arg("flux_units") = "mag", py::arg("max_estimates") = none);
 }

@@ -21,6 +21,7 @@ struct Stopped {};
 
 struct Pool {
     const std::vector<LightCurve> &curves;
+    const std::vector<std::string> &refusals;
     const AnalysisSettings &settings;
     std::vector<std::string> &records;
     std::atomic<std::size_t> next{0};
@@ -55,9 +56,15 @@ void RunWorker(Pool &pool)
         if (i >= pool.curves.size())
             return;
         try {
-            pool.records[i] = AnalyseOne(pool.curves[i], pool.settings, pool.stop);
+            const LightCurve &curve = pool.curves[i];
+            if (!pool.refusals.empty() && !pool.refusals[i].empty())
+                pool.records[i] = JsonErrorLine(curve.file, curve.name, pool.refusals[i]);
+            else
+                pool.records[i] = AnalyseOne(curve, pool.settings, pool.stop);
         } catch (const Stopped &) {
             return;
+        } catch (const std::bad_alloc &) {
+            pool.records[i].clear(); // no record: the caller tells of the lack of memory
         }
         std::lock_guard<std::mutex> guard(pool.lock);
         if (++pool.done == pool.curves.size())
@@ -98,15 +105,15 @@ std::string RecordOfAnalysis(const LightCurve &curve, const AnalysisOutcome &out
     return JsonReportLine(report);
 }
 
-bool AnalyseLightCurves(const std::vector<LightCurve> &curves, AnalysisSettings settings, int threads,
-                        const std::function<bool()> &stopWanted, int pollMilliseconds,
-                        std::vector<std::string> &records)
+bool AnalyseLightCurves(const std::vector<LightCurve> &curves, const std::vector<std::string> &refusals,
+                        AnalysisSettings settings, int threads, const std::function<bool()> &stopWanted,
+                        int pollMilliseconds, std::vector<std::string> &records)
 {
     settings.threads = 1;
     records.assign(curves.size(), std::string());
     if (curves.empty())
         return true;
-    Pool pool{curves, settings, records, {0}, {false}, {}, {}, 0};
+    Pool pool{curves, refusals, settings, records, {0}, {false}, {}, {}, 0};
     const std::size_t wanted = std::min<std::size_t>(threads > 0 ? threads : UsableCores(), curves.size());
     std::vector<std::thread> workers;
     for (std::size_t w = 0; w < wanted; ++w) {

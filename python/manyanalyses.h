@@ -19,13 +19,16 @@ std::string RecordOfAnalysis(const LightCurve &curve, const AnalysisOutcome &out
 // Analyses every curve with the settings (settings.threads is set to 1:
 // the curves share the threads, not the passes) over 'threads' threads (0:
 // every usable core; never more than there are curves) and fills records,
-// one a curve in the curves' order.  While the workers run, the calling
+// one a curve in the curves' order.  refusals is empty or holds one text a
+// curve: a curve with a refusal (a star its reader refused) is not
+// analysed, its record is the error record of its file, name and refusal.  While the workers run, the calling
 // thread calls stopWanted about every pollMilliseconds; when it returns
 // true no further analysis begins, those under way end at their next
 // chunk of the pass, and the function returns false with the records
-// incomplete.  True when every curve has its record.  When no thread can
+// incomplete.  True when every curve has its record (an empty record:
+// memory ran out for it).  When no thread can
 // be started the curves are analysed on the calling thread (without
 // polling).
-bool AnalyseLightCurves(const std::vector<LightCurve> &curves, AnalysisSettings settings, int threads,
-                        const std::function<bool()> &stopWanted, int pollMilliseconds,
-                        std::vector<std::string> &records);
+bool AnalyseLightCurves(const std::vector<LightCurve> &curves, const std::vector<std::string> &refusals,
+                        AnalysisSettings settings, int threads, const std::function<bool()> &stopWanted,
+                        int pollMilliseconds, std::vector<std::string> &records);

@@ -16,8 +16,8 @@ from conftest import made_up_star
 # The grids here are coarse on purpose: their notes are beside the point.
 pytestmark = pytest.mark.filterwarnings("ignore::kalidor.AnalysisWarning")
 
-# A pass of about 2e8 terms: a second on one core of a busy machine.
-LONG = dict(periods=(0.05, 10), intervals=200000, threads=1)
+# A pass of about 5e8 terms: half a second to a few seconds on one core.
+LONG = dict(periods=(0.05, 10), intervals=500000, threads=1)
 # Far longer than any test waits: only an interruption ends it soon.
 ENDLESS = dict(periods=(0.01, 10), intervals=kalidor.MAX_INTERVALS, threads=1)
 
@@ -28,7 +28,9 @@ def long_star(estimates=1000):
 
 def ticks_while(call):
     """Runs call on another thread and counts how often this thread gets to
-    run between its start and its end (a margin of 0.1 s inside each)."""
+    run between its start and its end, a tenth of the call inside each (far
+    more than the interpreter's switch interval of 5 ms, in which this
+    thread may run before the call takes a GIL that it would keep)."""
     inside = {}
 
     def work():
@@ -42,8 +44,9 @@ def ticks_while(call):
     while worker.is_alive():
         ticks.append(time.monotonic())
     worker.join()
-    assert inside["end"] - inside["start"] > 0.3, "the call was too short to tell"
-    return sum(1 for tick in ticks if inside["start"] + 0.1 < tick < inside["end"] - 0.1)
+    length = inside["end"] - inside["start"]
+    assert length > 0.2, "the call was too short to tell"
+    return sum(1 for tick in ticks if inside["start"] + length / 10 < tick < inside["end"] - length / 10)
 
 
 @pytest.mark.parametrize("function", ["analyze", "spectrum", "analyze_many"])
