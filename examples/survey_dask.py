@@ -4,10 +4,13 @@ kalidor module on the cluster's workers, one catalogue written here.
 
     survey_dask.py --periods MIN:MAX [OPTION]... INPUT...
 
-INPUT is a folder (its files, in the order of their names), light-curve
-files, or a table with a star column (--star-column NAME; one light curve a
-star).  The files are cut into partitions of a dask.bag; each worker reads
-its partition's files and analyses them with kalidor.analyze_many.  The
+INPUT is a folder (its files, in the order of their names) or light-curve
+files of any form kalidor reads; a table with a star column gives one light
+curve a star.  The files are cut into partitions of a dask.bag; each worker
+reads its partition's files (kalidor.read_stars) and analyses them
+(kalidor.analyze_many).  With --star-column NAME the tables are read here
+and their stars, not the files, are cut into partitions: one large table
+of many stars spreads over the cluster too.  The
 records come back in the order of the input and are printed as kalidor's
 survey run prints them (one JSON Lines record a star, byte for byte the
 same); --catalogue FILE also writes its CSV catalogue, the same bytes as
@@ -16,8 +19,8 @@ kalidor --catalogue FILE over the same files.
 Without --scheduler a LocalCluster is started on this machine (--workers
 processes of --threads-per-worker threads).  --scheduler ADDRESS
 (tcp://host:8786) uses a running cluster instead; its workers need the
-kalidor module and must see the input files under the same names (a shared
-file system), and nothing else changes.
+kalidor module and must see the input files at the same absolute paths (a
+shared file system), and nothing else changes.
 
 The status is 0 when every star was analysed and 1 when some were refused,
 as for kalidor's survey run.
@@ -63,45 +66,36 @@ def catalogue_row(record):
                                                  "amplitude", "epoch_of_maximum")) + ",\n"
 
 
-def error_record(path, star, message):
-    """The record of a file or star that could not be analysed, as kalidor prints it."""
-    return json.dumps({"file": path, "star": star, "error": message}, ensure_ascii=False,
-                      separators=(",", ":")) + "\n"
-
-
-def read_file(path, reading):
-    """The light curves of one file (dicts for analyze_many), or its refusal as a text."""
+def read_stars(name, reading):
+    """The light curves of one file for analyze_many, named as given on the
+    command line; the workers open it by its absolute path.  A file that
+    cannot be read is one entry with its refusal, which becomes its error
+    record."""
+    given, path = name
     try:
-        return kalidor.read_table(path, **reading), None
+        curves = kalidor.read_stars(path, **reading)
     except (ValueError, OSError) as refusal:
-        return [], str(refusal)
+        return [{"file": given, "name": None, "error": str(refusal)}]
+    for curve in curves:
+        curve["file"] = given
+    return curves
 
 
-def analyse_files(paths, reading, settings):
+def analyse_files(names, reading, settings):
     """Run on a worker: reads the files of one partition and analyses their
-    stars, one thread; the JSON Lines records in the order of the files."""
-    records = []
-    for path in paths:
-        curves, refusal = read_file(path, reading)
-        if refusal is not None:
-            records.append(error_record(path, None, refusal))
-        else:
-            records.extend(analyse_curves(curves, settings))
-    return records
+    stars on one thread; the JSON Lines records in the order of the files."""
+    curves = [curve for name in names for curve in read_stars(name, reading)]
+    return analyse_curves(curves, settings)
 
 
 def analyse_curves(curves, settings):
-    """Run on a worker: the records of light curves read already; a star whose
-    rows the reader refused gets its refusal."""
-    usable = [c for c in curves if not c.get("refusal")]
-    analysed = iter(kalidor.analyze_many([{k: v for k, v in c.items() if k != "refusal"} for c in usable],
-                                         threads=1, json_lines=True, **settings))
-    return [error_record(c["file"], c["name"], c["refusal"]) if c.get("refusal") else next(analysed)
-            for c in curves]
+    """Run on a worker: the records of light curves read already."""
+    return kalidor.analyze_many(curves, threads=1, json_lines=True, **settings)
 
 
 def input_files(inputs):
-    """The files of the inputs: a folder gives its files in the order of their names."""
+    """The files of the inputs, each as (name as given, absolute path): a
+    folder gives its files in the order of their names."""
     files = []
     for name in inputs:
         if os.path.isdir(name):
@@ -109,28 +103,30 @@ def input_files(inputs):
                          if os.path.isfile(os.path.join(name, entry)))
         else:
             files.append(name)
-    return files
+    return [(name, os.path.abspath(name)) for name in files]
 
 
 def survey_bag(options, reading, settings):
     """The records as a dask.bag: of files read by the workers, or of the
-    stars of a table read here."""
+    stars of tables read here."""
     files = input_files(options.inputs)
     if options.star_column:
         curves = []
-        for path in files:
-            curves.extend(kalidor.read_table(path, star_column=options.star_column, **reading))
+        for name in files:
+            curves.extend(read_stars(name, dict(reading, star_column=options.star_column)))
         stars = dask.bag.from_sequence(curves, partition_size=options.partition_size)
         return stars.map_partitions(analyse_curves, settings)
-    paths = dask.bag.from_sequence(files, partition_size=options.partition_size)
-    return paths.map_partitions(analyse_files, reading, settings)
+    names = dask.bag.from_sequence(files, partition_size=options.partition_size)
+    return names.map_partitions(analyse_files, reading, settings)
 
 
 def start_client(options):
     if options.scheduler:
         return distributed.Client(options.scheduler)
+    # No dashboard; the scheduler's small HTTP server on a free port.
     cluster = distributed.LocalCluster(n_workers=options.workers, threads_per_worker=options.threads_per_worker,
-                                       processes=True, dashboard_address=None)
+                                       processes=True, dashboard_address=":0",
+                                       scheduler_kwargs={"dashboard": False})
     return distributed.Client(cluster)
 
 

@@ -19,6 +19,9 @@ libgsl-dev
 nlohmann-json3-dev
 libcairo2-dev
 libcfitsio-dev
+pybind11-dev
+python3-dev
+python3-numpy
 "
 
 # What the tests and the benchmark add.
@@ -33,6 +36,9 @@ xauth
 man-db
 groff-base
 parallel
+python3-pytest
+python3-dask
+python3-distributed
 "
 
 case "$1" in

@@ -1,0 +1,93 @@
+"""The Dask survey of examples/survey_dask.py against kalidor's survey run:
+200 made-up stars analysed on a LocalCluster of two workers give the same
+catalogue and the same JSON Lines records, byte for byte; the script takes
+a running scheduler by its address alone, and the stars of one table.
+"""
+import subprocess
+import sys
+
+import distributed
+import pytest
+
+from conftest import EXAMPLES, made_up_star, run_kalidor, write_julian_dates
+
+SCRIPT = EXAMPLES / "survey_dask.py"
+
+# Debian's tornado and distributed disagree on a deprecation of asyncio's.
+pytestmark = pytest.mark.filterwarnings("ignore:make_current is deprecated:DeprecationWarning")
+STARS = 200
+
+
+def run_script(arguments, folder):
+    done = subprocess.run([sys.executable, str(SCRIPT)] + [str(a) for a in arguments], cwd=folder,
+                          stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    return done.returncode, done.stdout.decode(), done.stderr.decode()
+
+
+@pytest.fixture(scope="module")
+def field(tmp_path_factory):
+    """200 made-up stars and one of too few estimates, as Julian-date files in stars/."""
+    folder = tmp_path_factory.mktemp("field")
+    (folder / "stars").mkdir()
+    names = []
+    for i in range(STARS):
+        name = "stars/s%03d.jud" % i
+        write_julian_dates(folder / name, *made_up_star(i, estimates=120))
+        names.append(name)
+    write_julian_dates(folder / "stars/s100a.jud", [55000, 55001, 55002], [12, 12.5, 12.1])
+    return folder, sorted(names + ["stars/s100a.jud"])
+
+
+@pytest.fixture(scope="module")
+def command_line_survey(field):
+    folder, names = field
+    status, out, err = run_kalidor(["--periods", "0.5:50", "--catalogue", "cli.csv"] + names, folder)
+    assert status == 1, err  # the short star is refused
+    return out, (folder / "cli.csv").read_text()
+
+
+@pytest.fixture(scope="module")
+def cluster():
+    # Worker processes, as on a real cluster; they find the module by the
+    # PYTHONPATH they inherit.
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0",
+                                  scheduler_kwargs={"dashboard": False}) as local:
+        yield local
+
+
+def test_a_cluster_by_its_address_gives_the_catalogue_of_the_survey_run(field, command_line_survey, cluster):
+    folder, _ = field
+    records, catalogue = command_line_survey
+    status, out, err = run_script(["--periods", "0.5:50", "--catalogue", "dask.csv", "--scheduler",
+                                   cluster.scheduler_address, "--partition-size", "16", "stars"], folder)
+    assert status == 1, err
+    assert (folder / "dask.csv").read_text() == catalogue
+    assert out == records
+    assert catalogue.count("\n") == STARS + 2 and "too few estimates" in catalogue
+
+
+def test_the_script_starts_a_local_cluster_and_reads_a_table_of_stars(tmp_path):
+    rows = ["JD,Magnitude,Band,Star"]
+    for star in range(6):
+        times, magnitudes = made_up_star(1000 + star, estimates=60)
+        rows += ["%.5f,%.3f,V,X%d Cyg" % (2400000 + t, m, star) for t, m in zip(times, magnitudes)]
+    rows.append("2455001.5,13.1,B,Y Cyg")  # no estimate in V: refused
+    (tmp_path / "stars.csv").write_text("\n".join(rows) + "\n")
+    status, out, err = run_script(["--periods", "0.5:50", "--band", "V", "--star-column", "Star", "--catalogue",
+                                   "stars-catalogue.csv", "--workers", "2", "--partition-size", "2", "stars.csv"],
+                                  tmp_path)
+    assert status == 1, err
+    catalogue = (tmp_path / "stars-catalogue.csv").read_text().splitlines()
+    assert catalogue[0].startswith("star,file,band,observations,span,period,")
+    assert [row.split(",")[0] for row in catalogue[1:]] == ["X%d Cyg" % s for s in range(6)] + ["Y Cyg"]
+    assert all(row.split(",")[2:4] == ["V", "60"] for row in catalogue[1:7])
+    assert catalogue[7] == "Y Cyg,stars.csv,,,,,,,,,,the table has no estimates in the band V"
+    assert len(out.splitlines()) == 7
+
+
+def test_bad_settings_end_the_script_with_a_message(tmp_path):
+    (tmp_path / "empty").mkdir()
+    status, _, err = run_script(["--periods", "5:1", "--workers", "1", "empty"], tmp_path)
+    assert (status, err) == (0, "")  # nothing to analyse
+    status, _, err = run_script(["--periods", "5", "empty"], tmp_path)
+    assert status == 2 and "MIN:MAX in days" in err
