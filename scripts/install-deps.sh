@@ -18,6 +18,7 @@ liberfa-dev
 libgsl-dev
 nlohmann-json3-dev
 libcairo2-dev
+libfftw3-dev
 "
 
 # What the tests and the benchmark add.
@@ -31,6 +32,7 @@ xdotool
 xauth
 man-db
 groff-base
+python3-astropy
 "
 
 case "$1" in
