@@ -1,7 +1,7 @@
 // The even frequency grid: every frequency a multiple of one power-of-2
 // quantum, so that first + k * step is a double without rounding.
+#include <cfloat>
 #include <cmath>
-#include <cstdint>
 
 #include "nufft.h"
 
@@ -61,12 +61,15 @@ FrequencyGrid MakeFrequencyGrid(double pmin, double pmax, double span, double ov
     const long double lowest = 1 / static_cast<long double>(pmax);
     const long double highest = 1 / static_cast<long double>(pmin);
     const long double wantedStep = 1 / (static_cast<long double>(oversample) * span);
-    if (!std::isfinite(wantedStep) || wantedStep <= 0)
+    if (!std::isfinite(static_cast<double>(highest + wantedStep)) || !(wantedStep > 0))
         return RefusedGrid(NufftBadOversample);
     // Every frequency of the grid stays below highest + step, below 2^E.
     int e = 0;
-    std::frexp(static_cast<double>((highest + wantedStep) * (1 + 1e-9L)), &e);
+    std::frexp((highest + wantedStep) * (1 + 1e-9L), &e);
     const long double quantum = std::ldexp(1.0L, e - 53);
+    // Periods of some 10^290 days and more: the quanta would be subnormal.
+    if (quantum < DBL_MIN)
+        return RefusedGrid(NufftBadPeriods);
     const long double first = std::nearbyint(lowest / quantum);
     const long double last = std::nearbyint(highest / quantum);
     const long double step = std::nearbyint(wantedStep / quantum);
@@ -78,8 +81,11 @@ FrequencyGrid MakeFrequencyGrid(double pmin, double pmax, double span, double ov
     if (intervals + 1 > MaxGridFrequencies)
         return RefusedGrid(NufftGridTooLarge);
     // first + K * step < 2^53 quanta by the choice of E: each f_k is exact.
-    return {NufftOk, static_cast<double>(first * quantum), static_cast<double>(step * quantum),
-            static_cast<long>(intervals)};
+    const FrequencyGrid grid = {NufftOk, static_cast<double>(first * quantum), static_cast<double>(step * quantum),
+                                static_cast<long>(intervals)};
+    if (!std::isfinite(GridFrequency(grid, grid.intervals)))
+        return RefusedGrid(NufftBadPeriods);
+    return grid;
 }
 
 long GridFrequencyCount(const FrequencyGrid &grid)
