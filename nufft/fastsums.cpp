@@ -208,6 +208,24 @@ template <class Visit> void ForEachFrequency(const Transformed &data, int thread
     });
 }
 
+// Fits with less room than this share of the weight get their sums taken
+// again one term at a time.
+const double RecheckRoomShare = 1e-2;
+
+// The room of the fit from the sums, as GridPowerOfSums computes it: the
+// smaller of the cosine's and the sine's.
+double RoomOfSums(const GridSums &sums, double weightSum)
+{
+    const long double room1 = sums.scc - static_cast<long double>(sums.sc) * sums.sc / weightSum;
+    if (!(room1 > 0))
+        return 0;
+    const double a1 = static_cast<double>(std::sqrt(1 / room1));
+    const double x = static_cast<double>(sums.ssc - static_cast<long double>(sums.ss) * sums.sc / weightSum);
+    const long double room2 =
+        sums.sss - static_cast<long double>(sums.ss) * sums.ss / weightSum - static_cast<long double>(a1) * a1 * x * x;
+    return static_cast<double>(std::min(room1, room2));
+}
+
 bool GridUsable(const FrequencyGrid &grid)
 {
     return grid.status == NufftOk && grid.intervals >= 0 && grid.intervals + 1 <= MaxGridFrequencies &&
@@ -237,6 +255,27 @@ double GridPowerOfSums(const GridSums &sums, double weightSum, double sumOfSquar
     const double power = static_cast<double>((static_cast<long double>(c1) * c1 + static_cast<long double>(c2) * c2) /
                                              sumOfSquares);
     return std::isfinite(power) ? power : 0;
+}
+
+GridSums DirectGridSums(const double *t, const double *y, const double *w, long n, double frequency)
+{
+    const long double twoPi = 6.283185307179586476925286766559L;
+    long double scc = 0, sc = 0, sss = 0, ss = 0, ssc = 0, syc = 0, sys = 0;
+    for (long i = 0; i < n; ++i) {
+        const DoubleDouble cycles = Cycles(frequency, TimeFromStart(t[i], t[0]));
+        const long double turn = static_cast<long double>(cycles.hi - std::nearbyint(cycles.hi)) + cycles.lo;
+        const long double co = std::cos(twoPi * turn), si = std::sin(twoPi * turn);
+        const long double weight = w ? w[i] : 1.0;
+        scc += weight * co * co;
+        sc += weight * co;
+        sss += weight * si * si;
+        ss += weight * si;
+        ssc += weight * si * co;
+        syc += weight * y[i] * co;
+        sys += weight * y[i] * si;
+    }
+    return {static_cast<double>(scc), static_cast<double>(sc), static_cast<double>(sss), static_cast<double>(ss),
+            static_cast<double>(ssc), static_cast<double>(syc), static_cast<double>(sys)};
 }
 
 GridSums SumsAtGridFrequency(const FastSums &sums, long k)
@@ -298,12 +337,29 @@ NufftStatus ComputeFastPowers(const double *t, const double *y, const double *w,
             return data.status;
         powers.resize(static_cast<std::size_t>(grid.intervals + 1));
         const double weightSum = data.weightSum;
+        // Fits with little room are noted (by the frequency's sign bit in
+        // its power: -0.0) and done again below.
+        const double recheckRoom = RecheckRoomShare * weightSum;
         ForEachFrequency(data, threads,
                          [&](long k, std::complex<double> a, std::complex<double> b, std::complex<double> c) {
                              const GridSums sums = {(weightSum + c.real()) / 2, a.real(), (weightSum - c.real()) / 2,
                                                     a.imag(), c.imag() / 2, b.real(), b.imag()};
-                             powers[static_cast<std::size_t>(k)] = GridPowerOfSums(sums, weightSum, sumOfSquares);
+                             const bool recheck = RoomOfSums(sums, weightSum) < recheckRoom;
+                             powers[static_cast<std::size_t>(k)] =
+                                 recheck ? -0.0 : GridPowerOfSums(sums, weightSum, sumOfSquares);
                          });
+        std::vector<long> rechecked;
+        for (std::size_t k = 0; k < powers.size(); ++k)
+            if (std::signbit(powers[k]))
+                rechecked.push_back(static_cast<long>(k));
+        const long count = static_cast<long>(rechecked.size());
+        RunParts(threads, [&](int part) {
+            for (long i = count * part / threads; i < count * (part + 1) / threads; ++i) {
+                const long k = rechecked[static_cast<std::size_t>(i)];
+                powers[static_cast<std::size_t>(k)] =
+                    GridPowerOfSums(DirectGridSums(t, y, w, n, GridFrequency(grid, k)), weightSum, sumOfSquares);
+            }
+        });
         return NufftOk;
     } catch (const std::bad_alloc &) {
         powers.clear();

@@ -115,9 +115,20 @@ FastSums ComputeFastSums(const double *t, const double *y, const double *w, long
 // sss = (W - c2)/2, ssc = s2/2, sc = c1, ss = s1, syc = yc, sys = ys.
 GridSums SumsAtGridFrequency(const FastSums &sums, long k);
 
+// The seven sums of one frequency straightforwardly, one term at a time: the
+// phases reduced as the transform reduces them, their sines, cosines and
+// the sums in extended precision.  Costs n extended sine-cosine pairs.
+GridSums DirectGridSums(const double *t, const double *y, const double *w, long n, double frequency);
+
 // The power of every grid frequency (powers[k] for f_k, K + 1 entries) of
-// centred magnitudes y with the given sum of squares, by ComputeFastSums and
-// GridPowerOfSums; powers is left empty on any status but NufftOk.
+// centred magnitudes y with the given sum of squares (sum w y^2), by the
+// transform and GridPowerOfSums.  Where the fit has little room (room below
+// 1 % of the weight: a few frequencies at exact aliases of a strictly even
+// cadence, or many for a handful of observations) the power would carry the
+// transform's error of the sums (about 3e-14 of the weight) magnified by
+// weight / room; there the sums are taken again by DirectGridSums, so that
+// every power is within 1e-10 of the exact one.  powers is left empty on
+// any status but NufftOk.
 NufftStatus ComputeFastPowers(const double *t, const double *y, const double *w, long n, const FrequencyGrid &grid,
                               double sumOfSquares, int threads, std::vector<double> &powers);
 

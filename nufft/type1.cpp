@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdint>
 #include <cstdlib>
 #include <fftw3.h>
 #include <gsl/gsl_integration.h>
@@ -73,22 +74,22 @@ void FoldPadding(const Type1Layout &layout, std::complex<double> *grid)
     }
 }
 
-bool IsSmooth(long n)
-{
-    for (long p : {2L, 3L, 5L})
-        while (n % p == 0)
-            n /= p;
-    return n == 1;
-}
-
 } // namespace
 
-long SmoothSize(long n)
+long FftSize(long n)
 {
     n = std::max(n, 1L);
-    while (!IsSmooth(n))
-        ++n;
-    return n;
+    long best = 0;
+    for (long three = 1; three <= 2 * n; three *= 9) {
+        for (long odd = three; odd <= 2 * n; odd *= 25) {
+            long size = odd;
+            while (size < n)
+                size *= 2;
+            if (best == 0 || size < best)
+                best = size;
+        }
+    }
+    return best;
 }
 
 Type1Layout MakeType1Layout(long below, long above)
@@ -100,7 +101,7 @@ Type1Layout MakeType1Layout(long below, long above)
     // FFTW's allocation.
     layout.padding = (Type1Width / 2 + 2 + 3) / 4 * 4;
     const long modes = below + above + 1;
-    layout.cells = SmoothSize(std::max({2 * modes, 2 * std::max(below, above) + 2, 4 * layout.padding}));
+    layout.cells = FftSize(std::max({2 * modes, 2 * std::max(below, above) + 2, 4 * layout.padding}));
     return layout;
 }
 
@@ -150,14 +151,13 @@ SortedPoints SortPositions(const std::vector<GridPosition> &positions)
 bool AllocateType1Grids(const Type1Layout &layout, int sets, Type1Grids &grids)
 {
     grids.grid.clear();
-    const std::size_t size = static_cast<std::size_t>(layout.cells + 2 * layout.padding);
+    grids.bytes = static_cast<std::size_t>(layout.cells + 2 * layout.padding) * sizeof(std::complex<double>);
     for (int s = 0; s < sets; ++s) {
-        void *memory = AllocateLarge(size * sizeof(std::complex<double>));
+        void *memory = AllocateZeroed(grids.bytes);
         if (!memory) {
             FreeType1Grids(grids);
             return false;
         }
-        std::memset(memory, 0, size * sizeof(std::complex<double>));
         grids.grid.push_back(static_cast<std::complex<double> *>(memory));
     }
     return true;
@@ -166,28 +166,46 @@ bool AllocateType1Grids(const Type1Layout &layout, int sets, Type1Grids &grids)
 void FreeType1Grids(Type1Grids &grids)
 {
     for (std::complex<double> *g : grids.grid)
-        FreeLarge(g);
+        FreeZeroed(g, grids.bytes);
     grids.grid.clear();
 }
 
-void *AllocateLarge(std::size_t bytes)
+void *AllocateZeroed(std::size_t bytes)
 {
-    void *memory = nullptr;
-    const std::size_t alignment = bytes >= HugePage ? HugePage : 64;
-    if (posix_memalign(&memory, alignment, std::max<std::size_t>(bytes, 1)) != 0)
+    if (bytes < HugePage) {
+        void *memory = nullptr;
+        if (posix_memalign(&memory, 64, std::max<std::size_t>(bytes, 1)) != 0)
+            return nullptr;
+        std::memset(memory, 0, bytes);
+        return memory;
+    }
+    // Whole huge pages, and room to cut the mapping to a 2 MB boundary.
+    const std::size_t whole = (bytes + HugePage - 1) / HugePage * HugePage;
+    void *mapped = mmap(nullptr, whole + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
         return nullptr;
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + HugePage - 1) / HugePage * HugePage;
+    if (aligned > start)
+        munmap(mapped, aligned - start);
+    if (start + HugePage > aligned)
+        munmap(reinterpret_cast<void *>(aligned + whole), start + HugePage - aligned);
 #ifdef MADV_HUGEPAGE
     // Only a hint: without huge pages the memory is the same, only slower
     // to touch the first time.
-    if (bytes >= HugePage)
-        madvise(memory, bytes / HugePage * HugePage, MADV_HUGEPAGE);
+    madvise(reinterpret_cast<void *>(aligned), whole, MADV_HUGEPAGE);
 #endif
-    return memory;
+    return reinterpret_cast<void *>(aligned);
 }
 
-void FreeLarge(void *memory)
+void FreeZeroed(void *memory, std::size_t bytes)
 {
-    std::free(memory);
+    if (!memory)
+        return;
+    if (bytes < HugePage)
+        std::free(memory);
+    else
+        munmap(memory, (bytes + HugePage - 1) / HugePage * HugePage);
 }
 
 void SpreadType1(const Type1Layout &layout, const SortedPoints &points,

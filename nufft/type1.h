@@ -11,8 +11,8 @@
 #include <vector>
 
 // The kernel's width in cells and its shape factor, and the grid: twice
-// the number of modes (oversampling 2), rounded up to a product of 2, 3
-// and 5.  A width of 14 with beta = 2.30 * 14 gives sums within about
+// the number of modes (oversampling 2), rounded up to a size FFTW plans and
+// runs fast (see FftSize).  A width of 14 with beta = 2.30 * 14 gives sums within about
 // 3e-14 of sum |c_j| (13 gives 2e-13, 12 gives 2e-12; 15 is 10 times better
 // than 14 and costs a fifteenth more spreading).
 const int Type1Width = 14;
@@ -27,8 +27,12 @@ struct Type1Layout {
 // The layout for modes -below .. above (both >= 0).
 Type1Layout MakeType1Layout(long below, long above);
 
-// The smallest product of powers of 2, 3 and 5 that is >= n (n >= 1).
-long SmoothSize(long n);
+// The smallest 2^a 3^(2b) 5^(2c) >= n (n >= 1).  FFTW's planner builds
+// large twiddle tables for sizes with an odd power of 3 or 5 and takes up
+// to ten times as long as the transform itself to make them; with even
+// powers it plans in a fraction of the transform.  The sizes of this form
+// lie at most 23 % apart.
+long FftSize(long n);
 
 // A point on the grid: cell + offset (offset in [0, 1)) = M x, in cells.
 struct GridPosition {
@@ -57,6 +61,7 @@ SortedPoints SortPositions(const std::vector<GridPosition> &positions);
 // the grid proper starting at 'padding'.
 struct Type1Grids {
     std::vector<std::complex<double> *> grid;
+    std::size_t bytes; // of each grid
 };
 
 // Allocates and zeroes 'sets' grids; false when memory is short (then
@@ -64,13 +69,15 @@ struct Type1Grids {
 bool AllocateType1Grids(const Type1Layout &layout, int sets, Type1Grids &grids);
 void FreeType1Grids(Type1Grids &grids);
 
-// Memory for a large array, aligned to 2 MB (enough for FFTW's vector
-// codelets) and offered to the kernel's transparent huge pages: where every
-// fault of a 4 KB page is slow (on some virtual machines tens of
-// microseconds) this takes most of the cost of touching fresh memory away.
-// nullptr when memory is short; FreeLarge(nullptr) does nothing.
-void *AllocateLarge(std::size_t bytes);
-void FreeLarge(void *memory);
+// Zeroed memory for an array of the given size, aligned to 64 bytes at
+// least (enough for FFTW's vector codelets); arrays of 2 MB and more are
+// mapped afresh, aligned to 2 MB and offered to the kernel's transparent
+// huge pages: where every fault of a 4 KB page is slow (on some virtual
+// machines tens of microseconds) this takes most of the cost of touching
+// fresh memory away, and fresh pages need no zeroing.  nullptr when memory
+// is short; FreeZeroed(nullptr, bytes) does nothing.
+void *AllocateZeroed(std::size_t bytes);
+void FreeZeroed(void *memory, std::size_t bytes);
 
 // Adds the kernel-weighted strengths of the sorted points to the grids (grid
 // s takes strengths[s][j] of sorted point j), then folds the overhang

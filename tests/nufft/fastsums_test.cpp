@@ -350,8 +350,38 @@ TEST(FastPowers, MatchTheExactKernelsOverACenturyUpTo100PerDay)
     EXPECT_LE(LargestPowerDifference(obs, grid, fast, indices), AllowedPowerDifference);
 }
 
+TEST(FastPowers, AreExactWhereTheFitHasLittleRoom)
+{
+    // A strictly even 2-minute cadence: at 720 per day every phase is the
+    // same, and near it the fit is all but degenerate.  The grid runs
+    // through it at 1000 points per peak width.
+    std::vector<double> t;
+    for (int i = 0; i < 1500; ++i)
+        t.push_back(58000.25 + i * (2.0 / 1440));
+    Observations obs = MakeObservations(1500, 0, 1, 1 / 0.37, 0.3, 0.05, false, false, 51);
+    obs.t = t;
+    const FrequencyGrid grid = MakeFrequencyGrid(1 / 720.05, 1 / 719.95, SpanOf(obs), 1000);
+    ASSERT_EQ(grid.status, NufftOk);
+    const std::vector<double> fast = FastPowers(obs, grid);
+    ASSERT_EQ(static_cast<long>(fast.size()), grid.intervals + 1);
+    const double n = static_cast<double>(obs.t.size());
+    double largest = 0;
+    for (long k = 0; k <= grid.intervals; ++k) {
+        const ReferenceSums r = StraightSums(obs, GridFrequency(grid, k));
+        const GridSums sums = {static_cast<double>((n + r.c2) / 2), static_cast<double>(r.c1),
+                               static_cast<double>((n - r.c2) / 2), static_cast<double>(r.s1),
+                               static_cast<double>(r.s2 / 2),       static_cast<double>(r.yc),
+                               static_cast<double>(r.ys)};
+        largest = std::max(largest, std::fabs(fast[static_cast<std::size_t>(k)] -
+                                              GridPowerOfSums(sums, n, obs.sumOfSquares)));
+    }
+    EXPECT_LE(largest, AllowedPowerDifference);
+}
+
 TEST(FastPowers, AreThePowersOfTheFastSums)
 {
+    // Uneven times: no fit here has the little room that makes the powers
+    // take their sums again one term at a time.
     const Observations obs = MakeObservations(1500, 48000.1, 1.5, 1 / 5.37, 0.3, 0.1, true, true, 21);
     const FrequencyGrid grid = MakeFrequencyGrid(0.4, 40, SpanOf(obs), 10);
     const long n = static_cast<long>(obs.t.size());
