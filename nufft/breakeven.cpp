@@ -1,6 +1,6 @@
 // The choice between the transform and the exact kernels, from one-core
-// timings on this project's development machine (nufft_bench prints the
-// measurements these constants were fitted to).
+// CPU times measured with nufft_bench on this project's development machine
+// (an AMD EPYC whose exact kernels run 512 bits wide).
 #include <algorithm>
 #include <cmath>
 
@@ -9,19 +9,25 @@
 
 namespace {
 
-// Seconds per term n * (K + 1) of the exact kernels.
-const double ExactSecondsPerTerm = 2.0e-9;
-// The transform: a fixed part, a part per observation and one per FFT cell
-// and binary digit of the FFT size.
-const double FastFixedSeconds = 5e-5;
-const double FastSecondsPerObservation = 4e-7;
-const double FastSecondsPerCellDigit = 5e-10;
+// The exact kernels: seconds per term, the observations taken 32 at a time,
+// and per frequency for its power.
+const double ExactSecondsPerTerm = 1.1e-9;
+const long ExactTermsAtOnce = 32;
+const double ExactSecondsPerFrequency = 3e-8;
+// The transform: a fixed part (planning and set-up), a part per observation
+// (phases, sorting, spreading) and one per FFT cell and binary digit of the
+// FFT size (the three FFTs, the deconvolution and the powers).
+const double FastFixedSeconds = 1e-4;
+const double FastSecondsPerObservation = 2.7e-7;
+const double FastSecondsPerCellDigit = 3.6e-9;
 
 } // namespace
 
 double EstimatedExactSeconds(long n, long frequencies)
 {
-    return ExactSecondsPerTerm * static_cast<double>(std::max(n, 0L)) * static_cast<double>(std::max(frequencies, 0L));
+    const long blocks = (std::max(n, 1L) + ExactTermsAtOnce - 1) / ExactTermsAtOnce;
+    const double terms = static_cast<double>(blocks * ExactTermsAtOnce);
+    return static_cast<double>(std::max(frequencies, 0L)) * (ExactSecondsPerTerm * terms + ExactSecondsPerFrequency);
 }
 
 double EstimatedFastSeconds(long n, long frequencies)

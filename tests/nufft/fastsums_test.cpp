@@ -13,6 +13,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fastspectrum.h"
@@ -448,6 +449,49 @@ TEST(FastSums, AreTheSameToTheLastBitOnAnyNumberOfThreads)
                   NufftOk);
         EXPECT_EQ(std::memcmp(powers.data(), onePowers.data(), bytes), 0) << threads;
     }
+}
+
+TEST(FastPowers, RunSideBySideFromSeveralThreads)
+{
+    // Three stars at once, each on its own thread, as a survey run does:
+    // each gets what it gets alone.
+    std::vector<Observations> stars;
+    std::vector<FrequencyGrid> grids;
+    for (unsigned star = 0; star < 3; ++star) {
+        stars.push_back(MakeObservations(3000 + 500 * star, 50000.1 * (star + 1), 0.7, 1 / (2.1 + star), 0.3, 0.1,
+                                         false, false, 61 + star));
+        grids.push_back(MakeFrequencyGrid(0.2 + 0.1 * star, 30, SpanOf(stars.back()), 10));
+    }
+    std::vector<std::vector<double>> alone(3), together(3);
+    for (std::size_t i = 0; i < 3; ++i)
+        alone[i] = FastPowers(stars[i], grids[i]);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < 3; ++i)
+        threads.emplace_back([&, i] {
+            const Observations &obs = stars[i];
+            ComputeFastPowers(obs.t.data(), obs.y.data(), nullptr, static_cast<long>(obs.t.size()), grids[i],
+                              obs.sumOfSquares, 1, together[i]);
+        });
+    for (std::thread &thread : threads)
+        thread.join();
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_FALSE(alone[i].empty()) << i;
+        EXPECT_TRUE(alone[i] == together[i]) << i;
+    }
+}
+
+TEST(FastTransformIsCheaper, PicksTheExactKernelsForFewObservationsOnly)
+{
+    struct Case {
+        long n, frequencies;
+        bool fast;
+    };
+    const Case cases[] = {
+        {1, 1000000, false},    {10, 32767, false}, {20, 100001, false}, {1000, 32767, true},
+        {20000, 100001, true},  {65000, 730000, true}, {500, 1, false},   {1000000, 2, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(FastTransformIsCheaper(c.n, c.frequencies), c.fast) << c.n << " x " << c.frequencies;
 }
 
 TEST(FastSums, RefuseBadInput)
