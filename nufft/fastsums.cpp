@@ -26,8 +26,10 @@ struct DoubleDouble {
     double hi, lo;
 };
 
-// The time t - t0 as hi + lo (exact: the difference of two doubles fits an
-// extended value, and that one the two doubles).
+// The time t - t0 as hi + lo: exact for times of the same binary order
+// (within a factor 2^11 of each other, as the times of any light curve
+// are), where the difference fits an extended value and that one two
+// doubles.
 DoubleDouble TimeFromStart(double t, double t0)
 {
     const long double d = static_cast<long double>(t) - t0;
@@ -70,7 +72,10 @@ bool ObservationsUsable(const double *t, const double *y, const double *w, long 
 
 // The grids of one transform, freed when it goes.
 struct OwnedGrids {
-    Type1Grids grids;
+    Type1Grids grids = {{}, 0};
+    OwnedGrids() = default;
+    OwnedGrids(const OwnedGrids &) = delete;
+    OwnedGrids &operator=(const OwnedGrids &) = delete;
     ~OwnedGrids() { FreeType1Grids(grids); }
 };
 
@@ -209,8 +214,13 @@ template <class Visit> void ForEachFrequency(const Transformed &data, int thread
 }
 
 // Fits with less room than this share of the weight get their sums taken
-// again one term at a time.
+// again one term at a time, unless the room is so small that the exact sums
+// too leave none (GridPowerOfSums gives 0 below 1e-12 of the weight, and
+// the transform's room is within some 1e-13 of the weight of the exact
+// one): all times equal, say, would otherwise be summed term by term at
+// every frequency.
 const double RecheckRoomShare = 1e-2;
+const double SurelyNoRoomShare = 0.5e-12;
 
 // The room of the fit from the sums, as GridPowerOfSums computes it: the
 // smaller of the cosine's and the sine's.
@@ -339,12 +349,13 @@ NufftStatus ComputeFastPowers(const double *t, const double *y, const double *w,
         const double weightSum = data.weightSum;
         // Fits with little room are noted (by the frequency's sign bit in
         // its power: -0.0) and done again below.
-        const double recheckRoom = RecheckRoomShare * weightSum;
+        const double recheckRoom = RecheckRoomShare * weightSum, noRoom = SurelyNoRoomShare * weightSum;
         ForEachFrequency(data, threads,
                          [&](long k, std::complex<double> a, std::complex<double> b, std::complex<double> c) {
                              const GridSums sums = {(weightSum + c.real()) / 2, a.real(), (weightSum - c.real()) / 2,
                                                     a.imag(), c.imag() / 2, b.real(), b.imag()};
-                             const bool recheck = RoomOfSums(sums, weightSum) < recheckRoom;
+                             const double room = RoomOfSums(sums, weightSum);
+                             const bool recheck = room < recheckRoom && room >= noRoom;
                              powers[static_cast<std::size_t>(k)] =
                                  recheck ? -0.0 : GridPowerOfSums(sums, weightSum, sumOfSquares);
                          });

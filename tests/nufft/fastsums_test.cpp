@@ -379,6 +379,21 @@ TEST(FastPowers, AreExactWhereTheFitHasLittleRoom)
     EXPECT_LE(largest, AllowedPowerDifference);
 }
 
+TEST(FastPowers, OfObservationsAllAtOneTimeAreNone)
+{
+    // No fit has room at any frequency: every power is 0, as the exact
+    // kernels give, without summing term by term at every frequency.
+    Observations obs = MakeObservations(5000, 0, 1, 1, 0.3, 0.1, false, false, 71);
+    std::fill(obs.t.begin(), obs.t.end(), 51234.5678);
+    const FrequencyGrid grid = MakeFrequencyGrid(0.1, 10, 100, 10);
+    const std::vector<double> fast = FastPowers(obs, grid);
+    ASSERT_EQ(static_cast<long>(fast.size()), grid.intervals + 1);
+    EXPECT_EQ(*std::max_element(fast.begin(), fast.end()), 0);
+    const std::vector<double> exact = ExactPowers(obs, {GridFrequency(grid, 0), GridFrequency(grid, grid.intervals)});
+    EXPECT_EQ(exact[0], 0);
+    EXPECT_EQ(exact[1], 0);
+}
+
 TEST(FastPowers, AreThePowersOfTheFastSums)
 {
     // Uneven times: no fit here has the little room that makes the powers
