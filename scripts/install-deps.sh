@@ -19,6 +19,7 @@ libgsl-dev
 nlohmann-json3-dev
 libcairo2-dev
 libcfitsio-dev
+libfftw3-dev
 "
 
 # What the tests and the benchmark add.
@@ -33,6 +34,7 @@ xauth
 man-db
 groff-base
 parallel
+python3-astropy
 "
 
 case "$1" in
