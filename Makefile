@@ -1,7 +1,7 @@
 # make         installs what building needs, builds the five programs into build/bin/
 # make run     the same, then starts kalidor on the example (in build/example/)
 # make test    also installs what the tests need, builds everything, runs every test
-# make bench   the speed of the spectrum pass
+# make bench   the speed of the spectrum pass and of the period-search methods
 # make install installs programs and manual pages (PREFIX, DESTDIR)
 # make sanitize builds everything with the address and undefined-behaviour
 #               sanitizers in build-asan/ and runs every test there
@@ -59,9 +59,10 @@ install: programs
 	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: test-deps configure
-	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench batch_bench
+	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench batch_bench methods_bench
 	@$(BUILD)/tests/spectrum_bench
 	@$(BUILD)/tests/batch_bench
+	@$(BUILD)/tests/methods_bench
 
 # The README's pictures, rendered from the bundled example.
 pictures: deps programs
