@@ -16,6 +16,10 @@ namespace {
 // this, so that a fit exact to rounding gives a large finite statistic.
 const long double LeastUnexplainedShare = 1e-15L;
 
+// The sums over the observations are taken in doubles over blocks of this
+// many and the block sums in extended precision.
+const int SumBlock = 128;
+
 // Complex values over the observations, kept as real and imaginary parts.
 struct ComplexValues {
     std::vector<double> re, im;
@@ -32,8 +36,7 @@ struct ComplexValues {
 //   alpha_m = <z phi_m, 1> / <phi_m, phi_m>,
 // with <f, g> = sum w f conj(g) over the observations (|z| = 1, so that
 // z^m conj(phi_m(z)) is the reversed polynomial phi_m^*).  The data x z^H
-// are projected onto each phi_m in turn.  Values are doubles, the sums over
-// the observations extended.
+// are projected onto each phi_m in turn.
 long double ExplainedByExponentials(const MethodData &data, double f, int harmonics)
 {
     const int n = data.n;
@@ -55,14 +58,23 @@ long double ExplainedByExponentials(const MethodData &data, double f, int harmon
     long double explained = 0;
     for (int m = 0; m <= 2 * harmonics; ++m) {
         long double norm = 0, projectionRe = 0, projectionIm = 0, shiftedRe = 0, shiftedIm = 0;
-        for (int i = 0; i < n; ++i) {
-            const double w = data.weight[i], pr = phi.re[i], pi = phi.im[i];
-            norm += w * (pr * pr + pi * pi);
-            // d conj(phi) and z phi
-            projectionRe += w * (d.re[i] * pr + d.im[i] * pi);
-            projectionIm += w * (d.im[i] * pr - d.re[i] * pi);
-            shiftedRe += w * (z.re[i] * pr - z.im[i] * pi);
-            shiftedIm += w * (z.re[i] * pi + z.im[i] * pr);
+        for (int first = 0; first < n; first += SumBlock) {
+            const int last = std::min(first + SumBlock, n);
+            double blockNorm = 0, blockProjectionRe = 0, blockProjectionIm = 0, blockShiftedRe = 0, blockShiftedIm = 0;
+            for (int i = first; i < last; ++i) {
+                const double w = data.weight[i], pr = phi.re[i], pi = phi.im[i];
+                blockNorm += w * (pr * pr + pi * pi);
+                // d conj(phi) and z phi
+                blockProjectionRe += w * (d.re[i] * pr + d.im[i] * pi);
+                blockProjectionIm += w * (d.im[i] * pr - d.re[i] * pi);
+                blockShiftedRe += w * (z.re[i] * pr - z.im[i] * pi);
+                blockShiftedIm += w * (z.re[i] * pi + z.im[i] * pr);
+            }
+            norm += blockNorm;
+            projectionRe += blockProjectionRe;
+            projectionIm += blockProjectionIm;
+            shiftedRe += blockShiftedRe;
+            shiftedIm += blockShiftedIm;
         }
         if (!(norm > least))
             return -1;
@@ -99,7 +111,7 @@ double AovRatio(long double explainedShare, int observations, int harmonics)
 
 double AovStatistic(const MethodData &data, double f, int harmonics)
 {
-    if (data.weighted <= 2 * harmonics + 1 || !(data.sumOfSquares > 0))
+    if (harmonics < 1 || harmonics > MaxHarmonics || data.weighted <= 2 * harmonics + 1 || !(data.sumOfSquares > 0))
         return 0;
     const long double explained = ExplainedByExponentials(data, f, harmonics);
     if (explained < 0)
@@ -122,6 +134,8 @@ double AovFalseAlarm(double theta, int observations, int harmonics)
         return 1;
     if (!(theta > 0))
         return 1;
+    if (!std::isfinite(theta))
+        return 0;
     return gsl_cdf_fdist_Q(theta, 2 * harmonics, denominator);
 }
 

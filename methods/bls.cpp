@@ -30,9 +30,9 @@ struct CumulativeBins {
 CumulativeBins BinPhases(const MethodData &data, double f, int bins)
 {
     std::vector<long> count(bins, 0);
-    std::vector<long double> weight(bins, 0), weightedSum(bins, 0);
+    std::vector<double> weight(bins, 0), weightedSum(bins, 0);
     for (int i = 0; i < data.n; ++i) {
-        const long double w = data.weight[i];
+        const double w = data.weight[i];
         if (w == 0)
             continue;
         const int b = std::min(static_cast<int>(ObservationPhase(data.time[i], data.origin, f) * bins), bins - 1);

@@ -69,6 +69,8 @@ MethodError PrepareMethodData(const double *t, const double *y, const double *w,
     }
     if (prepared.weighted < 2)
         return MethodTooFewObservations;
+    if (!std::isfinite(static_cast<double>(weightTotal)))
+        return MethodBadWeight;
     prepared.weightTotal = static_cast<double>(weightTotal);
     prepared.mean = static_cast<double>(weightedSum / weightTotal);
     prepared.earliest = *std::min_element(t, t + n);
@@ -107,8 +109,9 @@ double TimeSpread(const MethodData &data)
 
 double BandFalseAlarm(double singleFalseAlarm, double effectiveFrequencies)
 {
-    const double p = std::min(std::max(singleFalseAlarm, 0.0), 1.0);
-    if (p >= 1)
+    if (!(singleFalseAlarm < 1))
         return 1;
-    return -std::expm1(effectiveFrequencies * std::log1p(-p));
+    const double p = std::max(singleFalseAlarm, 0.0);
+    const double m = effectiveFrequencies > 1 ? effectiveFrequencies : 1;
+    return -std::expm1(m * std::log1p(-p));
 }

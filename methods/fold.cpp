@@ -138,6 +138,12 @@ LightCurveShape DescribeLightCurve(const HarmonicFit &fit, double near)
 {
     LightCurveShape shape;
     const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (fit.harmonics < 1 || fit.harmonics > MaxHarmonics || !(fit.frequency > 0)) {
+        shape.fullAmplitude = shape.brightest = shape.faintest = nan;
+        shape.epochOfMaximum = shape.epochOfMinimum = shape.riseTime = nan;
+        shape.r21 = shape.r31 = shape.phi21 = shape.phi31 = shape.phi21Cosine = shape.phi31Cosine = nan;
+        return shape;
+    }
     // Maximum brightness is the least magnitude, minimum the greatest.
     const double phaseOfMaximum = ExtremePhase(fit, 1);
     const double phaseOfMinimum = ExtremePhase(fit, -1);

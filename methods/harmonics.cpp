@@ -3,35 +3,58 @@
 // supply the sums of a whole grid: the normal matrix of the harmonics needs
 // the sums of cos k theta and sin k theta up to k = 2H, the right-hand side
 // those of the magnitudes up to k = H.
+#include <algorithm>
 #include <cmath>
 
 #include "methodsinternal.h"
 
+namespace {
+
+// The observations are summed in doubles over blocks of this many, and the
+// block sums in extended precision: the error stays that of one block
+// however many observations there are.
+const int SumBlock = 128;
+
+} // namespace
+
 void ComputeHarmonicSums(const MethodData &data, double f, int harmonics, HarmonicSums &sums)
 {
-    const int h = harmonics;
+    const int h = std::min(std::max(harmonics, 1), MaxHarmonics);
     long double cosine[2 * MaxHarmonics + 1] = {}, sine[2 * MaxHarmonics + 1] = {};
     long double valueCosine[MaxHarmonics + 1] = {}, valueSine[MaxHarmonics + 1] = {};
-    for (int i = 0; i < data.n; ++i) {
-        const long double w = data.weight[i];
-        if (w == 0)
-            continue;
-        const long double wy = w * data.value[i];
-        const double angle = ObservationAngle(data.time[i], data.origin, f);
-        const double c1 = std::cos(angle), s1 = std::sin(angle);
-        cosine[0] += w;
-        valueCosine[0] += wy;
-        long double ck = 1, sk = 0;
-        for (int k = 1; k <= 2 * h; ++k) {
-            const long double next = ck * c1 - sk * s1;
-            sk = sk * c1 + ck * s1;
-            ck = next;
-            cosine[k] += w * ck;
-            sine[k] += w * sk;
-            if (k <= h) {
-                valueCosine[k] += wy * ck;
-                valueSine[k] += wy * sk;
+    for (int first = 0; first < data.n; first += SumBlock) {
+        const int last = std::min(first + SumBlock, data.n);
+        double blockCosine[2 * MaxHarmonics + 1] = {}, blockSine[2 * MaxHarmonics + 1] = {};
+        double blockValueCosine[MaxHarmonics + 1] = {}, blockValueSine[MaxHarmonics + 1] = {};
+        for (int i = first; i < last; ++i) {
+            const double w = data.weight[i];
+            if (w == 0)
+                continue;
+            const double wy = w * data.value[i];
+            const double angle = ObservationAngle(data.time[i], data.origin, f);
+            const double c1 = std::cos(angle), s1 = std::sin(angle);
+            blockCosine[0] += w;
+            blockValueCosine[0] += wy;
+            double ck = 1, sk = 0;
+            for (int k = 1; k <= 2 * h; ++k) {
+                const double next = ck * c1 - sk * s1;
+                sk = sk * c1 + ck * s1;
+                ck = next;
+                blockCosine[k] += w * ck;
+                blockSine[k] += w * sk;
+                if (k <= h) {
+                    blockValueCosine[k] += wy * ck;
+                    blockValueSine[k] += wy * sk;
+                }
             }
+        }
+        for (int k = 0; k <= 2 * h; ++k) {
+            cosine[k] += blockCosine[k];
+            sine[k] += blockSine[k];
+        }
+        for (int k = 0; k <= h; ++k) {
+            valueCosine[k] += blockValueCosine[k];
+            valueSine[k] += blockValueSine[k];
         }
     }
     sums = HarmonicSums();
@@ -120,6 +143,8 @@ void BackSubstitute(const long double *factor, int m, long double *rhs)
 
 double HarmonicPowerOfSums(const HarmonicSums &sums, double sumOfSquares)
 {
+    if (sums.harmonics < 1 || sums.harmonics > MaxHarmonics)
+        return 0;
     const int m = 2 * sums.harmonics + 1;
     long double matrix[MaxHarmonicColumns * MaxHarmonicColumns], rhs[MaxHarmonicColumns];
     HarmonicNormalEquations(sums, matrix, rhs);
@@ -137,6 +162,8 @@ double HarmonicPowerOfSums(const HarmonicSums &sums, double sumOfSquares)
 
 double HarmonicPower(const MethodData &data, double f, int harmonics)
 {
+    if (harmonics < 1 || harmonics > MaxHarmonics)
+        return 0;
     HarmonicSums sums;
     ComputeHarmonicSums(data, f, harmonics, sums);
     return HarmonicPowerOfSums(sums, data.sumOfSquares);

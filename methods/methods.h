@@ -58,7 +58,8 @@ struct MethodData {
 
 // Checks the observations and fills data.  MethodTooFewObservations when
 // fewer than two observations have positive weight; MethodNotFinite,
-// MethodBadWeight as above.  data is left empty on an error.
+// MethodBadWeight as above (also when the weights' total is not finite).
+// data is left empty on an error.
 MethodError PrepareMethodData(const double *t, const double *y, const double *w, int n, MethodData &data);
 
 // --- harmonics: a constant plus H harmonics by least squares -------------
@@ -84,8 +85,10 @@ struct HarmonicSums {
 
 // The sums of frequency f with H harmonics straight from the data: one
 // sin and one cos per observation, the higher harmonics by the angle-sum
-// recurrence in extended precision.  The angle is the very double that
-// the program's one-sine spectrum uses.  Assumes 1 <= H <= MaxHarmonics.
+// recurrence, summed in doubles over blocks of 128 observations and the
+// blocks in extended precision.  The angle is the very double that
+// the program's one-sine spectrum uses.  H outside 1..MaxHarmonics is
+// taken as the nearest of them.
 void ComputeHarmonicSums(const MethodData &data, double f, int harmonics, HarmonicSums &sums);
 
 // The share of the weighted variance that a constant plus the harmonics
@@ -94,8 +97,9 @@ void ComputeHarmonicSums(const MethodData &data, double f, int harmonics, Harmon
 // sin theta, cos 2 theta, ... are orthogonalised in this order (Cholesky
 // factor of the normal matrix, in extended precision); a column whose
 // orthogonal part has less than 1e-12 of the weights' total left makes the
-// power 0, as the one-sine spectrum does.  For H = 1 this is the power of
-// the program's spectrum to rounding (1e-12).
+// power 0, as the one-sine spectrum does (and so does H outside
+// 1..MaxHarmonics).  For H = 1 this is the power of the program's spectrum
+// to rounding (1e-12).
 double HarmonicPowerOfSums(const HarmonicSums &sums, double sumOfSquares);
 
 // The power of H harmonics at frequency f: ComputeHarmonicSums then
@@ -115,11 +119,15 @@ double HarmonicPower(const MethodData &data, double f, int harmonics);
 // Szego recurrence, onto which yc z^H is projected.  Without a signal and
 // with Gaussian errors of the weights' sigmas, Theta follows the F
 // distribution of 2H and K - 2H - 1 degrees of freedom.  0 where the
-// projection has no room or K <= 2H + 1.  Assumes 1 <= H <= MaxHarmonics.
+// projection has no room, K <= 2H + 1 or H is outside 1..MaxHarmonics;
+// S - E is taken as at least 1e-15 S, so that a fit exact to rounding
+// gives a large finite Theta.
 double AovStatistic(const MethodData &data, double f, int harmonics);
 
 // The same statistic from a harmonic power p (share of variance
-// explained) over K observations: (K - 2H - 1) / (2H) * p / (1 - p).
+// explained) over K observations: (K - 2H - 1) / (2H) * p / (1 - p), so
+// that harmonic powers from supplied sums give the statistic of a whole
+// grid as well.
 double AovOfHarmonicPower(double power, int observations, int harmonics);
 
 // The probability that noise alone gives Theta or more at one given
@@ -142,7 +150,7 @@ const int MaxPhaseBins = 1000;
 // M the bins (of both covers) that hold an observation, K the observations
 // of positive weight (only those are counted in n_j).  Near 0 at a good
 // period, about 1 without a signal: low is good.  1 where s^2 has no
-// degrees of freedom (sum n_j = M).  Assumes 2 <= B <= MaxPhaseBins.
+// degrees of freedom (sum n_j = M) and for B outside 2..MaxPhaseBins.
 struct PdmValue {
     double theta = 1;
     int filledBins = 0;              // M
@@ -259,7 +267,8 @@ double AovBandFalseAlarm(double theta, int observations, int harmonics, double f
                          double timeSpread);
 
 // 1 - (1 - p)^M: the probability that the most extreme of M independent
-// values reaches the value whose one-frequency probability is p.
+// values reaches the value whose one-frequency probability is p (M below 1
+// taken as 1).
 double BandFalseAlarm(double singleFalseAlarm, double effectiveFrequencies);
 
 // --- methods by name and the grid evaluator ------------------------------
@@ -361,4 +370,6 @@ struct LightCurveShape {
     double r21 = 0, r31 = 0, phi21 = 0, phi31 = 0;
     double phi21Cosine = 0, phi31Cosine = 0;
 };
+// Every value is NaN for a fit of no harmonics or no frequency (a
+// HarmonicFit that FitHarmonics did not fill).
 LightCurveShape DescribeLightCurve(const HarmonicFit &fit, double near);

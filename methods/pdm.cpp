@@ -14,23 +14,15 @@ namespace {
 // The weighted sums of one phase bin.
 struct PhaseBin {
     int count = 0;
-    long double weight = 0, weightedSum = 0, weightedSquares = 0;
+    double weight = 0, weightedSum = 0, mean = 0;
 };
-
-void AddToBin(PhaseBin &bin, long double w, long double y)
-{
-    ++bin.count;
-    bin.weight += w;
-    bin.weightedSum += w * y;
-    bin.weightedSquares += w * y * y;
-}
 
 // The weight of bin j of the first cover that also lies in bin j (same)
 // or bin j + 1 (next, modulo B) of the second: every observation lies in
 // one of the two, since the second cover's bin j starts half a bin before
 // the first cover's.
 struct CoverOverlap {
-    long double same = 0, next = 0;
+    double same = 0, next = 0;
 };
 
 } // namespace
@@ -38,11 +30,17 @@ struct CoverOverlap {
 PdmValue PdmAt(const MethodData &data, double f, int bins)
 {
     PdmValue result;
-    // Bins 0..B-1 are the first cover, B..2B-1 the one shifted by half a bin.
+    if (bins < 2 || bins > MaxPhaseBins)
+        return result;
+    // Bins 0..B-1 are the first cover, B..2B-1 the one shifted by half a
+    // bin.  The first pass takes the bins' means, the second the squares
+    // about them, which keeps the digits that one pass of sums of squares
+    // would lose to cancellation.
     std::vector<PhaseBin> bin(2 * static_cast<std::size_t>(bins));
     std::vector<CoverOverlap> overlap(static_cast<std::size_t>(bins));
+    std::vector<int> firstOf(data.n, -1), secondOf(data.n, -1);
     for (int i = 0; i < data.n; ++i) {
-        const long double w = data.weight[i];
+        const double w = data.weight[i];
         if (w == 0)
             continue;
         const long double scaled = ObservationPhase(data.time[i], data.origin, f) * bins;
@@ -50,30 +48,39 @@ PdmValue PdmAt(const MethodData &data, double f, int bins)
         int second = static_cast<int>(scaled + 0.5L);
         if (second >= bins)
             second -= bins;
-        AddToBin(bin[first], w, data.value[i]);
-        AddToBin(bin[bins + second], w, data.value[i]);
-        if (second == first)
-            overlap[first].same += w;
-        else
-            overlap[first].next += w;
+        firstOf[i] = first;
+        secondOf[i] = bins + second;
+        for (PhaseBin *b : {&bin[first], &bin[bins + second]}) {
+            ++b->count;
+            b->weight += w;
+            b->weightedSum += w * data.value[i];
+        }
+        (second == first ? overlap[first].same : overlap[first].next) += w;
     }
-    long double within = 0;
     long counted = 0;
     for (int j = 0; j < 2 * bins; ++j) {
-        const PhaseBin &b = bin[j];
+        PhaseBin &b = bin[j];
         if (b.count == 0)
             continue;
         ++(j < bins ? result.firstCover : result.secondCover);
         counted += b.count;
-        within += std::max(b.weightedSquares - b.weightedSum * b.weightedSum / b.weight, 0.0L);
+        b.mean = b.weightedSum / b.weight;
+    }
+    long double within = 0;
+    for (int i = 0; i < data.n; ++i) {
+        if (firstOf[i] < 0)
+            continue;
+        const double a = data.value[i] - bin[firstOf[i]].mean, b = data.value[i] - bin[secondOf[i]].mean;
+        within += data.weight[i] * (a * a + b * b);
     }
     long double coincide = 0;
     for (int j = 0; j < bins; ++j) {
         const int after = j + 1 < bins ? j + 1 : 0;
         if (overlap[j].same > 0)
-            coincide += overlap[j].same * overlap[j].same / (bin[j].weight * bin[bins + j].weight);
+            coincide += static_cast<long double>(overlap[j].same) * overlap[j].same / (bin[j].weight * bin[bins + j].weight);
         if (overlap[j].next > 0)
-            coincide += overlap[j].next * overlap[j].next / (bin[j].weight * bin[bins + after].weight);
+            coincide += static_cast<long double>(overlap[j].next) * overlap[j].next /
+                        (bin[j].weight * bin[bins + after].weight);
     }
     result.overlap = static_cast<double>(coincide);
     result.filledBins = result.firstCover + result.secondCover;
@@ -89,7 +96,7 @@ double PdmTheta(const MethodData &data, double f, int bins) { return PdmAt(data,
 
 double PdmFalseAlarm(const PdmValue &value, int observations)
 {
-    if (value.firstCover < 2 || value.secondCover < 2)
+    if (value.firstCover < 2 || value.secondCover < 2 || !std::isfinite(value.theta))
         return 1;
     // Mean and variance of the mean between-bin sum of squares over the
     // covers, in units of the errors' variance.
