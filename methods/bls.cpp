@@ -112,7 +112,7 @@ MethodError CheckBoxOptions(const BoxOptions &options)
 int BoxBins(const BoxOptions &options)
 {
     if (options.bins > 0)
-        return options.bins;
+        return std::min(std::max(options.bins, 2), MaxBoxBins);
     double shortest = 0.5;
     for (double q : options.durations)
         if (q > 0)

@@ -229,7 +229,8 @@ struct BoxFit {
 // Checks the options: MethodBadDurations when a duration is outside
 // (0, 0.5) or there is none, or bins is not 0 nor in 2..MaxBoxBins.
 MethodError CheckBoxOptions(const BoxOptions &options);
-// The bins the box search uses for these options.
+// The bins the box search uses for these options (a count outside
+// 2..MaxBoxBins taken as the nearest of them).
 int BoxBins(const BoxOptions &options);
 // The best box at frequency f.  Assumes CheckBoxOptions gave MethodOk.
 BoxFit BoxSearch(const MethodData &data, double f, const BoxOptions &options);
