@@ -86,11 +86,17 @@ MethodError PrepareMethodData(const double *t, const double *y, const double *w,
     return MethodOk;
 }
 
-long double ObservationPhase(double t, double origin, double f)
+double ObservationPhase(double t, double origin, double f)
 {
     const long double cycles = (static_cast<long double>(t) - origin) * f;
-    const long double phase = cycles - std::floor(cycles);
-    return phase < 1 ? phase : 0;
+    const double whole = std::floor(static_cast<double>(cycles));
+    // Rounding the cycles to double may have crossed a whole number.
+    double phase = static_cast<double>(cycles - whole);
+    if (phase < 0)
+        phase += 1;
+    if (phase >= 1)
+        phase -= 1;
+    return phase >= 0 && phase < 1 ? phase : 0;
 }
 
 double TimeSpread(const MethodData &data)

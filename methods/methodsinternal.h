@@ -19,7 +19,10 @@ inline double ObservationAngle(double t, double origin, double f)
 }
 
 // The phase of time t, the fraction of f (t - origin), 0 <= phase < 1.
-long double ObservationPhase(double t, double origin, double f);
+// The cycles are counted in extended precision and the whole ones taken
+// off in doubles, which spares the slow rounding modes of extended
+// conversions.
+double ObservationPhase(double t, double origin, double f);
 
 // The normal equations of a constant plus H harmonics from the sums: the
 // matrix (2H + 1 square, row-major, columns 1, cos theta, sin theta,

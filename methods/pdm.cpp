@@ -43,9 +43,9 @@ PdmValue PdmAt(const MethodData &data, double f, int bins)
         const double w = data.weight[i];
         if (w == 0)
             continue;
-        const long double scaled = ObservationPhase(data.time[i], data.origin, f) * bins;
+        const double scaled = ObservationPhase(data.time[i], data.origin, f) * bins;
         const int first = std::min(static_cast<int>(scaled), bins - 1);
-        int second = static_cast<int>(scaled + 0.5L);
+        int second = static_cast<int>(scaled + 0.5);
         if (second >= bins)
             second -= bins;
         firstOf[i] = first;
