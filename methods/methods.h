@@ -216,7 +216,7 @@ struct BoxOptions {
 //   ingressPhase: the phase of the box's start, counted from t[0], 0..1.
 //   midTime: the reduced Julian date of the middle of the box nearest the
 //     middle of the data, (earliest + latest) / 2.
-// All zero (power 0) when no box qualifies.
+// All zero but the frequency (power 0) when no box qualifies.
 struct BoxFit {
     double frequency = 0;
     double power = 0, signalResidue = 0, deltaChiSquare = 0;
