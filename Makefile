@@ -1,7 +1,8 @@
 # make         installs what building needs, builds the five programs into build/bin/
 # make run     the same, then starts kalidor on the example (in build/example/)
 # make test    also installs what the tests need, builds everything, runs every test
-# make bench   the speed of the spectrum pass, the batch and the survey run, table reading
+# make bench   the speed of the spectrum pass, the even grid's transform, the methods,
+#              the batch and the survey run, table reading
 # make install installs programs and manual pages (PREFIX, DESTDIR)
 # make sanitize builds everything with the address and undefined-behaviour
 #               sanitizers in build-asan/ and runs every test there
@@ -73,9 +74,12 @@ install: programs
 	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: test-deps configure
-	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench batch_bench bands_bench survey_bench
+	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench batch_bench nufft_bench methods_bench \
+		bands_bench survey_bench
 	@$(BUILD)/tests/spectrum_bench
 	@$(BUILD)/tests/batch_bench
+	@$(BUILD)/tests/nufft_bench
+	@$(BUILD)/tests/methods_bench
 	@$(BUILD)/tests/bands_bench
 	@$(BUILD)/tests/survey_bench
 

@@ -17,6 +17,7 @@
 #include "batch.h"
 #include "engine.h"
 #include "kalidor.h"
+#include "lightcurves.h"
 #include "numformat.h"
 #include "options.h"
 #include "output.h"
@@ -26,6 +27,7 @@
 #include "reportwriter.h"
 #include "runerror.h"
 #include "spectrumkernels.h"
+#include "table.h"
 
 namespace {
 
@@ -35,6 +37,7 @@ struct SurveyFile {
     bool read = false;            // stars (or error) are known
     std::string error;            // the file could not be read
     std::vector<LightCurve> stars;
+    std::vector<std::string> refusals; // one a star: why it cannot be analysed, or empty
     std::vector<std::string> records, rows;
     long starsWithNotes = 0;
     std::vector<std::vector<double>> periods, powers; // with --files
@@ -92,9 +95,10 @@ bool NextWork(Survey &s, Work &work)
 void ReadFileOf(Survey &s, std::size_t index)
 {
     std::vector<LightCurve> stars;
+    std::vector<std::string> refusals;
     std::string error;
     const std::string path = s.files[index].path;
-    const bool ok = ReadSurveyFile(path, stars, error);
+    const bool ok = ReadSurveyFile(path, stars, refusals, error);
     std::lock_guard<std::mutex> guard(s.lock);
     SurveyFile &file = s.files[index];
     file.read = true;
@@ -103,6 +107,7 @@ void ReadFileOf(Survey &s, std::size_t index)
         return;
     }
     file.stars = std::move(stars);
+    file.refusals = std::move(refusals);
     file.records.resize(file.stars.size());
     file.rows.resize(file.stars.size());
     if (Options.writeFiles) {
@@ -114,9 +119,11 @@ void ReadFileOf(Survey &s, std::size_t index)
 void AnalyseStar(Survey &s, std::size_t index, std::size_t star)
 {
     const LightCurve *curve;
+    std::string refusal;
     {
         std::lock_guard<std::mutex> guard(s.lock);
         curve = &s.files[index].stars[star];
+        refusal = s.files[index].refusals[star];
     }
     std::vector<std::string> notes;
     std::vector<double> periods, powers;
@@ -127,7 +134,11 @@ void AnalyseStar(Survey &s, std::size_t index, std::size_t star)
             periods.insert(periods.end(), p, p + count);
             powers.insert(powers.end(), v, v + count);
         };
-    const AnalysisOutcome outcome = AnalyseLightCurve(*curve, s.settings, hooks);
+    AnalysisOutcome outcome;
+    if (refusal.empty())
+        outcome = AnalyseLightCurve(*curve, s.settings, hooks);
+    else
+        outcome.error = {"", refusal};
     std::string record, row;
     if (outcome.ok) {
         PeriodReport report = outcome.report;
@@ -304,10 +315,31 @@ std::string Field(const std::string &text)
 
 } // namespace
 
+// True when the file is a table whose header names a star column (one of
+// the usual names): its stars are analysed one by one.
+bool HasStarColumn(const std::string &path)
+{
+    if (InputFormOf(path) != TableForm)
+        return false;
+    std::FILE *in = std::fopen(path.c_str(), "r");
+    if (in == nullptr)
+        return false;
+    std::string first;
+    for (int c; (c = std::fgetc(in)) != EOF && c != '\n' && first.size() < 65536;)
+        first += static_cast<char>(c);
+    std::fclose(in);
+    if (!first.empty() && first.back() == '\r')
+        first.pop_back();
+    TableLayout layout;
+    std::string missing;
+    return FindSurveyTableLayout(first, Options.starColumn, layout, missing) && layout.header &&
+           layout.starColumn >= 0;
+}
+
 bool IsSurveyRun(int argc, char **argv)
 {
-    (void)argv;
-    return argc > 2 || !Options.starColumn.empty() || Options.report == JsonLinesReport || !Options.catalogue.empty();
+    return argc > 2 || !Options.starColumn.empty() || Options.report == JsonLinesReport ||
+           !Options.catalogue.empty() || (argc == 2 && HasStarColumn(argv[1]));
 }
 
 std::string CatalogueHeader()
@@ -381,29 +413,31 @@ void RunSurvey(int argc, char **argv)
     EndProgram(refused > 0 ? 1 : 0);
 }
 
-bool ReadSurveyFile(const std::string &path, std::vector<LightCurve> &stars, std::string &error)
+ReadChoices SurveyReadChoices()
 {
-    std::FILE *in = std::fopen(path.c_str(), "r");
-    if (in == nullptr) {
-        error = "cannot open " + path;
+    ReadChoices choices;
+    choices.band = Options.band;
+    choices.timeConversion = Options.timeConversion == HeliocentricTime  ? ConvertToHeliocentric
+                             : Options.timeConversion == BarycentricTime ? ConvertToBarycentric
+                                                                         : ConvertNoTimes;
+    choices.starHours = Options.starHours;
+    choices.starDegrees = Options.starDegrees;
+    choices.starColumn = Options.starColumn;
+    return choices;
+}
+
+bool ReadSurveyFile(const std::string &path, std::vector<LightCurve> &stars, std::vector<std::string> &refusals,
+                    std::string &error)
+{
+    LightCurveReading reading = ReadLightCurves(path, SurveyReadChoices());
+    if (ReadFailed(reading)) {
+        error = reading.error.message;
         return false;
     }
-    LightCurve curve;
-    curve.file = path;
-    double t, m;
-    char line[512];
-    long number = 0;
-    while (std::fgets(line, sizeof line, in) != nullptr) {
-        ++number;
-        if (std::sscanf(line, "%lf %lf", &t, &m) != 2) {
-            std::fclose(in);
-            error = "bad data format on line " + std::to_string(number);
-            return false;
-        }
-        curve.time.push_back(t);
-        curve.magnitude.push_back(m);
-    }
-    std::fclose(in);
-    stars.push_back(std::move(curve));
+    for (LightCurve &curve : reading.curves)
+        curve.file = path;
+    stars = std::move(reading.curves);
+    refusals = std::move(reading.refusals);
+    refusals.resize(stars.size());
     return true;
 }

@@ -19,7 +19,10 @@ bool IsSurveyRun(int argc, char **argv);
 // The light curves of one file as the survey reads them: one, or one a
 // star of a table with a star column; false and the English refusal when
 // the file cannot be read.  Reentrant: files are read side by side.
-bool ReadSurveyFile(const std::string &path, std::vector<LightCurve> &stars, std::string &error);
+// refusals gets one text a star: empty, or why that star of a table cannot
+// be analysed.
+bool ReadSurveyFile(const std::string &path, std::vector<LightCurve> &stars, std::vector<std::string> &refusals,
+                    std::string &error);
 
 // One row of the catalogue (CSV, numbers in full precision) and its header.
 struct PeriodReport;

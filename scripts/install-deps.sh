@@ -19,6 +19,7 @@ libgsl-dev
 nlohmann-json3-dev
 libcairo2-dev
 libcfitsio-dev
+libfftw3-dev
 pybind11-dev
 python3-dev
 python3-numpy
@@ -36,6 +37,7 @@ xauth
 man-db
 groff-base
 parallel
+python3-astropy
 python3-pytest
 python3-dask
 python3-distributed

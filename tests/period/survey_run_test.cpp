@@ -182,4 +182,77 @@ TEST(SurveyRun, OneFileAsJsonLinesAndRefusedOptions)
     EXPECT_NE(plots.err.find("--plots"), std::string::npos);
 }
 
+// Every form kalidor reads, through the survey's reader: the records equal
+// the batch run's reports of the same files.
+TEST(SurveyRun, RealFilesOfEveryFormGiveTheirBatchReports)
+{
+    Field field;
+    field.dir = MakeDirectory();
+    const std::vector<std::string> files = {"delcep.dat", "delcep.tsv", "sscyg-sample.csv", "tcas.jud", "sori.jud"};
+    for (const std::string &name : files)
+        WriteFileContent(field.dir + "/" + name, FileContent(std::string(TEST_DATA) + "/" + name));
+    const std::vector<std::string> options = {"--periods", "2:600", "--intervals", "3000", "--peaks", "3"};
+    const SurveyOutput survey = RunIn(field.dir, Arguments(options, files));
+    ASSERT_EQ(survey.status, 0) << survey.err;
+    const std::vector<std::string> records = Lines(survey.out);
+    ASSERT_EQ(records.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::vector<std::string> single = options;
+        single.insert(single.end(), {"--report", "json", files[i]});
+        const SurveyOutput batch = RunIn(field.dir, single);
+        ASSERT_EQ(batch.status, 0) << files[i];
+        Json record = Json::parse(records[i]);
+        record.erase("notes");
+        EXPECT_EQ(record, Json::parse(batch.out)) << files[i];
+    }
+}
+
+// A table with a star column: one record a star in the order the stars
+// first appear, rows interleaved, a star with too few rows refused alone;
+// each record is the report of that star's rows read as a table of their own.
+TEST(SurveyRun, TableWithAStarColumnGivesOneRecordAStar)
+{
+    Field field;
+    field.dir = MakeDirectory();
+    const char *names[] = {"V1", "V2", "V3"};
+    std::string all = "oid,hjd,mag,magerr\n", own[3];
+    for (int s = 0; s < 3; ++s)
+        own[s] = "hjd,mag,magerr\n";
+    std::mt19937 random(4);
+    std::uniform_real_distribution<double> when(0, 80);
+    std::normal_distribution<double> noise(0, 0.03);
+    for (int i = 0; i < 360; ++i) {
+        const int s = i % 3;
+        const double t = 2458000 + when(random);
+        char row[96];
+        std::snprintf(row, sizeof row, "%.5f,%.4f,0.03\n", t, 15 + 0.2 * std::sin(2 * M_PI * t / (1.3 + s)) + noise(random));
+        all += std::string(names[s]) + "," + row;
+        own[s] += row;
+    }
+    all += "V4,2458001.5,15.1,0.03\nV4,2458002.5,15.2,0.03\n";
+    WriteFileContent(field.dir + "/field.csv", all);
+    const SurveyOutput survey = RunIn(field.dir, {"--periods", "0.5:5", "field.csv"});
+    EXPECT_EQ(survey.status, 1) << survey.err;
+    const std::vector<std::string> records = Lines(survey.out);
+    ASSERT_EQ(records.size(), 4u);
+    for (int s = 0; s < 3; ++s) {
+        Json record = Json::parse(records[s]);
+        EXPECT_EQ(record["star"], names[s]);
+        const std::string name = std::string("own") + names[s] + ".csv";
+        WriteFileContent(field.dir + "/" + name, own[s]);
+        const SurveyOutput batch = RunIn(field.dir, {"--periods", "0.5:5", "--report", "json", name});
+        ASSERT_EQ(batch.status, 0) << batch.err;
+        Json expected = Json::parse(batch.out);
+        for (Json *j : {&record, &expected}) {
+            j->erase("file");
+            j->erase("star");
+            j->erase("notes");
+        }
+        EXPECT_EQ(record, expected) << names[s];
+    }
+    const Json refused = Json::parse(records[3]);
+    EXPECT_EQ(refused["star"], "V4");
+    EXPECT_NE(refused["error"].get<std::string>().find("too few estimates"), std::string::npos);
+}
+
 } // namespace

@@ -1,0 +1,208 @@
+// The methods by name, the statistic of a method at one frequency, and the
+// evaluation of a whole grid of trial frequencies over threads.
+#include <algorithm>
+#include <cmath>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "methodsinternal.h"
+
+namespace {
+
+// Reads a whole number of plain digits (at most four) into value.
+bool ReadOrder(const std::string &text, int &value)
+{
+    if (text.empty() || text.size() > 4)
+        return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+// Reads "prefix:N" with N in least..most into order.
+MethodError ReadOrderAfter(const std::string &name, const std::string &prefix, int least, int most, int &order)
+{
+    if (!ReadOrder(name.substr(prefix.size()), order) || order < least || order > most)
+        return MethodBadOrder;
+    return MethodOk;
+}
+
+bool StartsWith(const std::string &text, const std::string &prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+} // namespace
+
+MethodError ParseMethod(const std::string &name, MethodSpec &spec)
+{
+    MethodSpec parsed;
+    MethodError error = MethodOk;
+    if (name == "dcdft") {
+        parsed.kind = MethodDcdft;
+        parsed.order = 1;
+    } else if (name == "bls") {
+        parsed.kind = MethodBls;
+        parsed.order = 0;
+    } else if (StartsWith(name, "harmonics:")) {
+        parsed.kind = MethodHarmonics;
+        error = ReadOrderAfter(name, "harmonics:", 1, MaxHarmonics, parsed.order);
+    } else if (StartsWith(name, "aov:")) {
+        parsed.kind = MethodAov;
+        error = ReadOrderAfter(name, "aov:", 1, MaxHarmonics, parsed.order);
+    } else if (StartsWith(name, "pdm:")) {
+        parsed.kind = MethodPdm;
+        error = ReadOrderAfter(name, "pdm:", 2, MaxPhaseBins, parsed.order);
+    } else {
+        return MethodUnknownName;
+    }
+    if (error == MethodOk)
+        spec = parsed;
+    return error;
+}
+
+std::string MethodName(const MethodSpec &spec)
+{
+    switch (spec.kind) {
+    case MethodDcdft:
+        return "dcdft";
+    case MethodHarmonics:
+        return "harmonics:" + std::to_string(spec.order);
+    case MethodAov:
+        return "aov:" + std::to_string(spec.order);
+    case MethodPdm:
+        return "pdm:" + std::to_string(spec.order);
+    case MethodBls:
+        return "bls";
+    }
+    return "";
+}
+
+const char *MethodStatisticName(MethodKind kind)
+{
+    switch (kind) {
+    case MethodDcdft:
+    case MethodHarmonics:
+        return "power";
+    case MethodAov:
+        return "theta_aov";
+    case MethodPdm:
+        return "theta_pdm";
+    case MethodBls:
+        return "bls_power";
+    }
+    return "";
+}
+
+bool MethodLowIsBest(MethodKind kind) { return kind == MethodPdm; }
+
+int MethodHarmonicsOf(const MethodSpec &spec)
+{
+    switch (spec.kind) {
+    case MethodDcdft:
+        return 1;
+    case MethodHarmonics:
+    case MethodAov:
+        return spec.order;
+    case MethodPdm:
+    case MethodBls:
+        return 0;
+    }
+    return 0;
+}
+
+MethodError CheckMethodSpec(const MethodSpec &spec)
+{
+    switch (spec.kind) {
+    case MethodDcdft:
+        return spec.order == 1 ? MethodOk : MethodBadOrder;
+    case MethodHarmonics:
+    case MethodAov:
+        return spec.order >= 1 && spec.order <= MaxHarmonics ? MethodOk : MethodBadOrder;
+    case MethodPdm:
+        return spec.order >= 2 && spec.order <= MaxPhaseBins ? MethodOk : MethodBadOrder;
+    case MethodBls:
+        return CheckBoxOptions(spec.box);
+    }
+    return MethodUnknownName;
+}
+
+double MethodStatistic(const MethodData &data, const MethodSpec &spec, double f)
+{
+    switch (spec.kind) {
+    case MethodDcdft:
+        return HarmonicPower(data, f, 1);
+    case MethodHarmonics:
+        return HarmonicPower(data, f, spec.order);
+    case MethodAov:
+        return AovStatistic(data, f, spec.order);
+    case MethodPdm:
+        return PdmTheta(data, f, spec.order);
+    case MethodBls:
+        return BoxPower(data, f, spec.box);
+    }
+    return 0;
+}
+
+namespace {
+
+void EvaluateBlock(const MethodData &data, const MethodSpec &spec, const double *frequencies, long first, long last,
+                   double *values)
+{
+    for (long j = first; j < last; ++j)
+        values[j] = MethodStatistic(data, spec, frequencies[j]);
+}
+
+// Starts a thread on the block; false when the system gives no thread,
+// and then the caller computes the block itself.
+bool StartBlock(std::vector<std::thread> &pool, const MethodData &data, const MethodSpec &spec,
+                const double *frequencies, long first, long last, double *values)
+{
+    try {
+        pool.emplace_back(EvaluateBlock, std::cref(data), std::cref(spec), frequencies, first, last, values);
+    } catch (const std::system_error &) {
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+MethodError EvaluateGrid(const MethodData &data, const MethodSpec &spec, const double *frequencies, long count,
+                         int threads, double *values)
+{
+    if (threads < 0)
+        return MethodBadThreads;
+    const MethodError error = CheckMethodSpec(spec);
+    if (error != MethodOk)
+        return error;
+    for (long j = 0; j < count; ++j)
+        if (!(std::isfinite(frequencies[j]) && frequencies[j] > 0))
+            return MethodBadFrequency;
+    if (count <= 0)
+        return MethodOk;
+    long workers = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+    workers = std::min(workers, count);
+    if (workers == 1) {
+        EvaluateBlock(data, spec, frequencies, 0, count, values);
+        return MethodOk;
+    }
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(workers - 1));
+    const long block = count / workers, extra = count % workers;
+    long first = 0;
+    for (long k = 0; k < workers; ++k) {
+        const long last = first + block + (k < extra ? 1 : 0);
+        if (k == workers - 1 || !StartBlock(pool, data, spec, frequencies, first, last, values))
+            EvaluateBlock(data, spec, frequencies, first, last, values);
+        first = last;
+    }
+    for (std::thread &worker : pool)
+        worker.join();
+    return MethodOk;
+}

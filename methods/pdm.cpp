@@ -1,0 +1,117 @@
+// Phase dispersion minimisation (Stellingwerf 1978) with two covers of
+// phase bins, and its significance from the beta distribution
+// (Schwarzenberg-Czerny 1997).
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include <gsl/gsl_cdf.h>
+
+#include "methodsinternal.h"
+
+namespace {
+
+// The weighted sums of one phase bin.
+struct PhaseBin {
+    int count = 0;
+    double weight = 0, weightedSum = 0, mean = 0;
+};
+
+// The weight of bin j of the first cover that also lies in bin j (same)
+// or bin j + 1 (next, modulo B) of the second: every observation lies in
+// one of the two, since the second cover's bin j starts half a bin before
+// the first cover's.
+struct CoverOverlap {
+    double same = 0, next = 0;
+};
+
+} // namespace
+
+PdmValue PdmAt(const MethodData &data, double f, int bins)
+{
+    PdmValue result;
+    if (bins < 2 || bins > MaxPhaseBins)
+        return result;
+    // Bins 0..B-1 are the first cover, B..2B-1 the one shifted by half a
+    // bin.  The first pass takes the bins' means, the second the squares
+    // about them, which keeps the digits that one pass of sums of squares
+    // would lose to cancellation.
+    std::vector<PhaseBin> bin(2 * static_cast<std::size_t>(bins));
+    std::vector<CoverOverlap> overlap(static_cast<std::size_t>(bins));
+    std::vector<int> firstOf(data.n, -1), secondOf(data.n, -1);
+    for (int i = 0; i < data.n; ++i) {
+        const double w = data.weight[i];
+        if (w == 0)
+            continue;
+        const double scaled = ObservationPhase(data.time[i], data.origin, f) * bins;
+        const int first = std::min(static_cast<int>(scaled), bins - 1);
+        int second = static_cast<int>(scaled + 0.5);
+        if (second >= bins)
+            second -= bins;
+        firstOf[i] = first;
+        secondOf[i] = bins + second;
+        for (PhaseBin *b : {&bin[first], &bin[bins + second]}) {
+            ++b->count;
+            b->weight += w;
+            b->weightedSum += w * data.value[i];
+        }
+        (second == first ? overlap[first].same : overlap[first].next) += w;
+    }
+    long counted = 0;
+    for (int j = 0; j < 2 * bins; ++j) {
+        PhaseBin &b = bin[j];
+        if (b.count == 0)
+            continue;
+        ++(j < bins ? result.firstCover : result.secondCover);
+        counted += b.count;
+        b.mean = b.weightedSum / b.weight;
+    }
+    long double within = 0;
+    for (int i = 0; i < data.n; ++i) {
+        if (firstOf[i] < 0)
+            continue;
+        const double a = data.value[i] - bin[firstOf[i]].mean, b = data.value[i] - bin[secondOf[i]].mean;
+        within += data.weight[i] * (a * a + b * b);
+    }
+    long double coincide = 0;
+    for (int j = 0; j < bins; ++j) {
+        const int after = j + 1 < bins ? j + 1 : 0;
+        if (overlap[j].same > 0)
+            coincide += static_cast<long double>(overlap[j].same) * overlap[j].same / (bin[j].weight * bin[bins + j].weight);
+        if (overlap[j].next > 0)
+            coincide += static_cast<long double>(overlap[j].next) * overlap[j].next /
+                        (bin[j].weight * bin[bins + after].weight);
+    }
+    result.overlap = static_cast<double>(coincide);
+    result.filledBins = result.firstCover + result.secondCover;
+    const long degrees = counted - result.filledBins;
+    if (degrees <= 0 || !(data.sumOfSquares > 0))
+        return result;
+    const long double theta = within / degrees / (static_cast<long double>(data.sumOfSquares) / (data.weighted - 1));
+    result.theta = std::isfinite(theta) ? static_cast<double>(theta) : 1;
+    return result;
+}
+
+double PdmTheta(const MethodData &data, double f, int bins) { return PdmAt(data, f, bins).theta; }
+
+double PdmFalseAlarm(const PdmValue &value, int observations)
+{
+    if (value.firstCover < 2 || value.secondCover < 2 || !std::isfinite(value.theta))
+        return 1;
+    // Mean and variance of the mean between-bin sum of squares over the
+    // covers, in units of the errors' variance.
+    const double mean = (value.firstCover + value.secondCover - 2) / 2.0;
+    const double variance = mean + value.overlap - 1;
+    if (!(variance > 0))
+        return 1;
+    const double scale = variance / (2 * mean), freedom = 2 * mean * mean / variance;
+    if (observations - 1 <= freedom)
+        return 1;
+    const double withinShare = value.theta * (observations - value.filledBins / 2.0) / (observations - 1);
+    const double x = (1 - withinShare) / scale;
+    if (x >= 1)
+        return 0;
+    if (x <= 0)
+        return 1;
+    return gsl_cdf_beta_Q(x, freedom / 2, (observations - 1 - freedom) / 2);
+}
