@@ -75,7 +75,8 @@ def read_stars(name, reading):
     try:
         curves = kalidor.read_stars(path, **reading)
     except (ValueError, OSError) as refusal:
-        return [{"file": given, "name": None, "error": str(refusal)}]
+        # Told by the name given, as kalidor tells it.
+        return [{"file": given, "name": None, "error": str(refusal).replace(path, given)}]
     for curve in curves:
         curve["file"] = given
     return curves

@@ -26,7 +26,8 @@ def run_script(arguments, folder):
 
 @pytest.fixture(scope="module")
 def field(tmp_path_factory):
-    """200 made-up stars and one of too few estimates, as Julian-date files in stars/."""
+    """200 made-up stars, one of too few estimates and a file that cannot be
+    read, as Julian-date files in stars/."""
     folder = tmp_path_factory.mktemp("field")
     (folder / "stars").mkdir()
     names = []
@@ -35,14 +36,15 @@ def field(tmp_path_factory):
         write_julian_dates(folder / name, *made_up_star(i, estimates=120))
         names.append(name)
     write_julian_dates(folder / "stars/s100a.jud", [55000, 55001, 55002], [12, 12.5, 12.1])
-    return folder, sorted(names + ["stars/s100a.jud"])
+    (folder / "stars/s150a.jud").write_text("55000.1 12.0\n55000.2 twelve\n")
+    return folder, sorted(names + ["stars/s100a.jud", "stars/s150a.jud"])
 
 
 @pytest.fixture(scope="module")
 def command_line_survey(field):
     folder, names = field
     status, out, err = run_kalidor(["--periods", "0.5:50", "--catalogue", "cli.csv"] + names, folder)
-    assert status == 1, err  # the short star is refused
+    assert status == 1, err  # the short star and the unreadable file are refused
     return out, (folder / "cli.csv").read_text()
 
 
@@ -63,26 +65,41 @@ def test_a_cluster_by_its_address_gives_the_catalogue_of_the_survey_run(field, c
     assert status == 1, err
     assert (folder / "dask.csv").read_text() == catalogue
     assert out == records
-    assert catalogue.count("\n") == STARS + 2 and "too few estimates" in catalogue
+    assert catalogue.count("\n") == STARS + 3 and "too few estimates" in catalogue
+    assert "stars/s150a.jud,,,,,,,,,,invalid numeric format on line 2\n" in catalogue
 
 
-def test_the_script_starts_a_local_cluster_and_reads_a_table_of_stars(tmp_path):
+@pytest.fixture(scope="module")
+def table_of_stars(tmp_path_factory):
+    """A table of six made-up stars with a star column and a seventh without V estimates."""
+    folder = tmp_path_factory.mktemp("table")
     rows = ["JD,Magnitude,Band,Star"]
     for star in range(6):
         times, magnitudes = made_up_star(1000 + star, estimates=60)
         rows += ["%.5f,%.3f,V,X%d Cyg" % (2400000 + t, m, star) for t, m in zip(times, magnitudes)]
-    rows.append("2455001.5,13.1,B,Y Cyg")  # no estimate in V: refused
-    (tmp_path / "stars.csv").write_text("\n".join(rows) + "\n")
-    status, out, err = run_script(["--periods", "0.5:50", "--band", "V", "--star-column", "Star", "--catalogue",
-                                   "stars-catalogue.csv", "--workers", "2", "--partition-size", "2", "stars.csv"],
-                                  tmp_path)
+    rows.append("2455001.5,13.1,B,Y Cyg")
+    (folder / "stars.csv").write_text("\n".join(rows) + "\n")
+    return folder
+
+
+@pytest.mark.parametrize("split", ["files", "stars"])
+def test_a_table_of_stars_gives_the_catalogue_of_the_survey_run(table_of_stars, split):
+    folder = table_of_stars
+    options = ["--periods", "0.5:50", "--band", "V", "--star-column", "Star"]
+    status, records, err = run_kalidor(options + ["--catalogue", "cli.csv", "stars.csv"], folder)
+    assert status == 1, err  # Y Cyg has no estimate in V
+    # The stars of the table split over the workers (--star-column), or the
+    # table read by one worker; a local cluster started by the script.
+    script_options = options if split == "stars" else ["--periods", "0.5:50", "--band", "V"]
+    status, out, err = run_script(script_options + ["--catalogue", "dask.csv", "--workers", "2",
+                                                    "--partition-size", "2", "stars.csv"], folder)
     assert status == 1, err
-    catalogue = (tmp_path / "stars-catalogue.csv").read_text().splitlines()
-    assert catalogue[0].startswith("star,file,band,observations,span,period,")
-    assert [row.split(",")[0] for row in catalogue[1:]] == ["X%d Cyg" % s for s in range(6)] + ["Y Cyg"]
-    assert all(row.split(",")[2:4] == ["V", "60"] for row in catalogue[1:7])
-    assert catalogue[7] == "Y Cyg,stars.csv,,,,,,,,,,the table has no estimates in the band V"
-    assert len(out.splitlines()) == 7
+    catalogue = (folder / "dask.csv").read_text()
+    assert catalogue == (folder / "cli.csv").read_text()
+    assert out == records
+    rows = catalogue.splitlines()
+    assert [row.split(",")[0] for row in rows[1:]] == ["X%d Cyg" % s for s in range(6)] + ["Y Cyg"]
+    assert rows[7] == "Y Cyg,stars.csv,,,,,,,,,,the table has no estimates in the band V"
 
 
 def test_bad_settings_end_the_script_with_a_message(tmp_path):
