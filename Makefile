@@ -1,9 +1,11 @@
 # make         installs what building needs, builds the five programs into build/bin/
+#              and the Python module into build/python/
 # make run     the same, then starts kalidor on the example (in build/example/)
 # make test    also installs what the tests need, builds everything, runs every test
 # make bench   the speed of the spectrum pass, the even grid's transform, the methods,
-#              the batch and the survey run, table reading
-# make install installs programs and manual pages (PREFIX, DESTDIR)
+#              the batch and the survey run, table reading, the Python module
+#              against the survey run
+# make install installs programs, manual pages and the Python module (PREFIX, DESTDIR)
 # make sanitize builds everything with the address and undefined-behaviour
 #               sanitizers in build-asan/ and runs every test there
 # make tsan     builds the engine's and the survey run's tests with the thread
@@ -18,6 +20,9 @@ TSAN_FLAGS = -fsanitize=thread -fno-omit-frame-pointer
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
 	-Wno-maybe-uninitialized
 PREFIX ?= /usr/local
+# The Python the module is built for and tested with: Debian's, whatever
+# python3 comes first on PATH.
+PYTHON ?= /usr/bin/python3
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all deps test-deps configure programs run test sanitize tsan bench install pictures clean
@@ -33,7 +38,7 @@ test-deps:
 	@sh scripts/install-deps.sh --tests
 
 configure:
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython3_EXECUTABLE=$(PYTHON) > /dev/null
 
 programs: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target programs
@@ -75,13 +80,14 @@ install: programs
 
 bench: test-deps configure
 	@cmake --build $(BUILD) -j $(JOBS) --target kalidor spectrum_bench batch_bench nufft_bench methods_bench \
-		bands_bench survey_bench
+		bands_bench survey_bench kalidor_python
 	@$(BUILD)/tests/spectrum_bench
 	@$(BUILD)/tests/batch_bench
 	@$(BUILD)/tests/nufft_bench
 	@$(BUILD)/tests/methods_bench
 	@$(BUILD)/tests/bands_bench
 	@$(BUILD)/tests/survey_bench
+	@PYTHONPATH=$(abspath $(BUILD))/python $(PYTHON) tests/bench/analyze_many_bench.py $(BUILD)/bin/kalidor
 
 # The README's pictures, rendered from the bundled example.
 pictures: deps programs

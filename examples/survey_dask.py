@@ -10,22 +10,25 @@ curve a star.  The files are cut into partitions of a dask.bag; each worker
 reads its partition's files (kalidor.read_stars) and analyses them
 (kalidor.analyze_many).  With --star-column NAME the tables are read here
 and their stars, not the files, are cut into partitions: one large table
-of many stars spreads over the cluster too.  The
-records come back in the order of the input and are printed as kalidor's
-survey run prints them (one JSON Lines record a star, byte for byte the
-same); --catalogue FILE also writes its CSV catalogue, the same bytes as
-kalidor --catalogue FILE over the same files.
+of many stars spreads over the cluster too.
+
+The records come back in the order of the input and are printed as
+kalidor's survey run prints them (one JSON Lines record a star, byte for
+byte the same); --catalogue FILE also writes its CSV catalogue, the same
+bytes as kalidor --catalogue FILE over the same files.
 
 Without --scheduler a LocalCluster is started on this machine (--workers
 processes of --threads-per-worker threads).  --scheduler ADDRESS
-(tcp://host:8786) uses a running cluster instead; its workers need the
-kalidor module and must see the input files at the same absolute paths (a
-shared file system), and nothing else changes.
+(tcp://host:8786), or --scheduler-file FILE as dask-scheduler wrote it, uses
+a running cluster instead; its workers need the kalidor module and must see
+the input files at the same absolute paths (a shared file system), and
+nothing else changes.
 
 The status is 0 when every star was analysed and 1 when some were refused,
 as for kalidor's survey run.
 """
 import argparse
+import contextlib
 import json
 import os
 import sys
@@ -121,44 +124,59 @@ def survey_bag(options, reading, settings):
     return names.map_partitions(analyse_files, reading, settings)
 
 
-def start_client(options):
+def start_client(options, stack):
+    """The client of the cluster the options name, or of a LocalCluster started
+    here; both are closed when stack closes."""
     if options.scheduler:
-        return distributed.Client(options.scheduler)
+        return stack.enter_context(distributed.Client(options.scheduler))
+    if options.scheduler_file:
+        return stack.enter_context(distributed.Client(scheduler_file=options.scheduler_file))
     # No dashboard; the scheduler's small HTTP server on a free port.
-    cluster = distributed.LocalCluster(n_workers=options.workers, threads_per_worker=options.threads_per_worker,
-                                       processes=True, dashboard_address=":0",
-                                       scheduler_kwargs={"dashboard": False})
-    return distributed.Client(cluster)
+    cluster = stack.enter_context(distributed.LocalCluster(
+        n_workers=options.workers, threads_per_worker=options.threads_per_worker, processes=True,
+        dashboard_address=":0", scheduler_kwargs={"dashboard": False}))
+    return stack.enter_context(distributed.Client(cluster))
 
 
 class Catalogue:
-    """The catalogue file, written beside its name and put in place when complete."""
+    """The catalogue file, written beside its name and put in place only when
+    complete; an earlier one stays when the survey fails."""
 
     def __init__(self, name):
         self.name = name
         self.out = None
-        if name:
-            self.out = open(name + ".part", "w", encoding="utf-8", newline="")
+
+    def __enter__(self):
+        if self.name:
+            self.out = open(self.name + ".part", "w", encoding="utf-8", newline="")
             self.out.write(CATALOGUE_HEADER)
+        return self
 
     def write(self, record):
         if self.out:
             self.out.write(catalogue_row(record))
 
-    def finish(self):
+    def __exit__(self, failure, *_):
         if self.out:
             self.out.close()
-            os.replace(self.name + ".part", self.name)
+            if failure is None:
+                os.replace(self.name + ".part", self.name)
+            else:
+                os.remove(self.name + ".part")
+        return False
 
 
 def run_survey(options):
     settings = dict(periods=options.periods, intervals=options.intervals, peaks=options.peaks,
                     prewhiten=options.prewhiten, fold=options.fold)
+    # Settings the module refuses are told before any cluster is started.
+    kalidor.analyze_many([], **settings)
     reading = dict(band=options.band) if options.band else {}
-    out = open(options.jsonl, "w", encoding="utf-8") if options.jsonl else sys.stdout
-    catalogue = Catalogue(options.catalogue)
     refused = 0
-    with start_client(options) as client:
+    with contextlib.ExitStack() as stack:
+        out = stack.enter_context(open(options.jsonl, "w", encoding="utf-8")) if options.jsonl else sys.stdout
+        catalogue = stack.enter_context(Catalogue(options.catalogue))
+        client = start_client(options, stack)
         # One future a partition, gathered in order: the records are written
         # as they come and the cluster forgets each partition once written.
         partitions = client.compute(survey_bag(options, reading, settings).to_delayed())
@@ -169,9 +187,7 @@ def run_survey(options):
                 refused += "error" in record
                 catalogue.write(record)
             partition.release()
-        client.close()
-    out.flush()
-    catalogue.finish()
+        out.flush()
     return 1 if refused else 0
 
 
@@ -201,7 +217,10 @@ def parse_options(arguments):
     parser.add_argument("--star-column", metavar="NAME", help="the column of a table that names the star")
     parser.add_argument("--catalogue", metavar="FILE", help="also write one CSV row a star to FILE")
     parser.add_argument("--jsonl", metavar="FILE", help="the records into FILE instead of standard output")
-    parser.add_argument("--scheduler", metavar="ADDRESS", help="a running Dask scheduler (tcp://host:8786)")
+    cluster = parser.add_mutually_exclusive_group()
+    cluster.add_argument("--scheduler", metavar="ADDRESS", help="a running Dask scheduler (tcp://host:8786)")
+    cluster.add_argument("--scheduler-file", metavar="FILE",
+                         help="the file a running scheduler wrote (dask-scheduler --scheduler-file FILE)")
     parser.add_argument("--workers", type=int, default=os.cpu_count(), help="workers of the local cluster")
     parser.add_argument("--threads-per-worker", type=int, default=1, help="threads of each local worker")
     parser.add_argument("--partition-size", type=int, default=50, help="files (or stars) a partition")

@@ -1,8 +1,10 @@
 """The Dask survey of examples/survey_dask.py against kalidor's survey run:
 200 made-up stars analysed on a LocalCluster of two workers give the same
 catalogue and the same JSON Lines records, byte for byte; the script takes
-a running scheduler by its address alone, and the stars of one table.
+a running scheduler by its address or its file alone, and the stars of one
+table.
 """
+import json
 import subprocess
 import sys
 
@@ -83,16 +85,21 @@ def table_of_stars(tmp_path_factory):
 
 
 @pytest.mark.parametrize("split", ["files", "stars"])
-def test_a_table_of_stars_gives_the_catalogue_of_the_survey_run(table_of_stars, split):
+def test_a_table_of_stars_gives_the_catalogue_of_the_survey_run(table_of_stars, cluster, split):
     folder = table_of_stars
     options = ["--periods", "0.5:50", "--band", "V", "--star-column", "Star"]
     status, records, err = run_kalidor(options + ["--catalogue", "cli.csv", "stars.csv"], folder)
     assert status == 1, err  # Y Cyg has no estimate in V
-    # The stars of the table split over the workers (--star-column), or the
-    # table read by one worker; a local cluster started by the script.
-    script_options = options if split == "stars" else ["--periods", "0.5:50", "--band", "V"]
-    status, out, err = run_script(script_options + ["--catalogue", "dask.csv", "--workers", "2",
-                                                    "--partition-size", "2", "stars.csv"], folder)
+    # The stars of the table split over the workers of a local cluster that
+    # the script starts (--star-column), or the table read by one worker of
+    # a running cluster named by its scheduler's file.
+    if split == "stars":
+        script_options = options + ["--workers", "2"]
+    else:
+        (folder / "scheduler.json").write_text(json.dumps({"address": cluster.scheduler_address}))
+        script_options = ["--periods", "0.5:50", "--band", "V", "--scheduler-file", "scheduler.json"]
+    status, out, err = run_script(script_options + ["--catalogue", "dask.csv", "--partition-size", "2",
+                                                    "stars.csv"], folder)
     assert status == 1, err
     catalogue = (folder / "dask.csv").read_text()
     assert catalogue == (folder / "cli.csv").read_text()
@@ -104,7 +111,12 @@ def test_a_table_of_stars_gives_the_catalogue_of_the_survey_run(table_of_stars, 
 
 def test_bad_settings_end_the_script_with_a_message(tmp_path):
     (tmp_path / "empty").mkdir()
-    status, _, err = run_script(["--periods", "5:1", "--workers", "1", "empty"], tmp_path)
-    assert (status, err) == (0, "")  # nothing to analyse
+    status, out, err = run_script(["--periods", "1:5", "--workers", "1", "--catalogue", "c.csv", "empty"],
+                                  tmp_path)
+    assert (status, out, err) == (0, "", "")  # nothing to analyse: an empty catalogue
+    assert (tmp_path / "c.csv").read_text().startswith("star,file,band,")
+    status, _, err = run_script(["--periods", "1:5", "--intervals", "0", "--catalogue", "c.csv", "empty"], tmp_path)
+    assert (status, err) == (1, "survey_dask.py: intervals must be a whole number from 1 to 2147483647\n")
+    assert (tmp_path / "c.csv").read_text().startswith("star,file,band,")  # the earlier one stays
     status, _, err = run_script(["--periods", "5", "empty"], tmp_path)
     assert status == 2 and "MIN:MAX in days" in err
