@@ -1,4 +1,5 @@
 """Period analysis of variable-star light curves (type stub of the kalidor module)."""
+import os
 from typing import Any, Dict, Iterable, List, Literal, Mapping, Optional, Sequence, Tuple, TypedDict, Union
 
 import numpy
@@ -52,6 +53,8 @@ class FoldReport(TypedDict):
 Report = Dict[str, Any]
 
 class LightCurveDict(TypedDict, total=False):
+    """A light curve for analyze_many; "error" instead of the arrays for a star
+    a reader refused (as read_stars gives it)."""
     time: ArrayOfNumbers
     mag: ArrayOfNumbers
     err: Optional[ArrayOfNumbers]
@@ -60,6 +63,7 @@ class LightCurveDict(TypedDict, total=False):
     name: Optional[str]
     file: Optional[str]
     skipped: Optional[Mapping[str, int]]
+    error: str
 
 LightCurveEntry = Union[
     LightCurveDict,
@@ -116,4 +120,50 @@ def analyze_many(
     """One survey-run record a light curve, in order, over several threads:
     a report, or {"file", "star", "error"} for a refused light curve (dicts,
     or with json_lines=True the survey run's JSON Lines texts)."""
+    ...
+
+class CurveDict(TypedDict):
+    time: numpy.ndarray
+    mag: numpy.ndarray
+    err: Optional[numpy.ndarray]
+    time_scale: TimeScale
+    band: Optional[str]
+    name: Optional[str]
+    file: str
+    skipped: Dict[str, int]
+
+class RefusedStar(TypedDict):
+    file: str
+    name: Optional[str]
+    error: str
+
+Position = Tuple[Union[float, str], Union[float, str]]
+
+def read_table(
+    path: Union[str, bytes, "os.PathLike[str]"],
+    band: Optional[str] = None,
+    *,
+    heliocentric: Optional[Position] = None,
+    barycentric: Optional[Position] = None,
+    survey_columns: bool = False,
+    flux: Literal["pdcsap", "sap"] = "pdcsap",
+    flux_units: Literal["mag", "relative"] = "mag",
+    max_estimates: Optional[int] = None,
+) -> CurveDict:
+    """The light curve of one file as kalidor reads it, as analyze's arguments."""
+    ...
+
+def read_stars(
+    path: Union[str, bytes, "os.PathLike[str]"],
+    band: Optional[str] = None,
+    *,
+    star_column: Optional[str] = None,
+    heliocentric: Optional[Position] = None,
+    barycentric: Optional[Position] = None,
+    flux: Literal["pdcsap", "sap"] = "pdcsap",
+    flux_units: Literal["mag", "relative"] = "mag",
+    max_estimates: Optional[int] = None,
+) -> List[Union[CurveDict, RefusedStar]]:
+    """One light curve a star of a table with a star column (else one); a refused
+    star as {"file", "name", "error"}, which analyze_many turns into its record."""
     ...

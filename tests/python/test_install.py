@@ -1,6 +1,7 @@
 """make install puts the module and its type stub where the system Python
 finds them (PREFIX/lib/python3.X/dist-packages on Debian, under DESTDIR),
-and the README's recipe for a virtual environment finds them there.
+and the README's recipe for a virtual environment finds them there; the
+stub and the signatures of the docstrings describe the module as it is.
 """
 import os
 import pathlib
@@ -73,3 +74,54 @@ def test_a_virtual_environment_finds_the_module_by_a_pth_file(staged, tmp_path):
     done = python_in(None, "import kalidor; print(kalidor.__file__)", python=python)
     assert done.returncode == 0, done.stderr.decode()
     assert done.stdout.decode().startswith(str(folder))
+
+
+def test_the_stub_describes_every_function_of_the_module():
+    import ast
+    import inspect
+
+    import kalidor
+    stub = ast.parse((BUILD / "python" / "kalidor.pyi").read_text())
+    described = {node.name: node for node in stub.body if isinstance(node, ast.FunctionDef)}
+    functions = {name for name, value in vars(kalidor).items() if callable(value) and not name.startswith("_")
+                 and not isinstance(value, type)}
+    assert set(described) == functions
+    for name, node in described.items():
+        signature = inspect.signature(getattr(kalidor, name))
+        arguments = node.args
+        stub_names = [a.arg for a in arguments.args] + [a.arg for a in arguments.kwonlyargs]
+        assert stub_names == list(signature.parameters), name
+        keyword_only = [p.name for p in signature.parameters.values() if p.kind is p.KEYWORD_ONLY]
+        assert [a.arg for a in arguments.kwonlyargs] == keyword_only, name
+        defaults = arguments.defaults + [d for d in arguments.kw_defaults if d is not None]
+        stub_defaults = [ast.literal_eval(d) for d in defaults]
+        module_defaults = [p.default for p in signature.parameters.values() if p.default is not p.empty]
+        assert stub_defaults == module_defaults, name
+
+
+@pytest.mark.filterwarnings("ignore::UserWarning")
+def test_the_documented_defaults_are_the_defaults():
+    # The signatures above come from the docstrings: calls with the defaults
+    # written out must give what calls without them give.
+    import inspect
+
+    import numpy
+
+    import kalidor
+    t = numpy.linspace(50000, 50030, 60)
+    m = numpy.sin(t)
+    path = pathlib.Path(os.environ.get("KALIDOR_TEST_DATA", BUILD.parent / "tests" / "data")) / "tcas.jud"
+    calls = {
+        "analyze": ((t, m), dict(periods=(1, 5))),
+        "spectrum": ((t, m), dict(periods=(1, 5))),
+        "analyze_many": (([(t, m)],), dict(periods=(1, 5))),
+        "read_table": ((path,), {}),
+        "read_stars": ((path,), {}),
+    }
+    for name, (arguments, keywords) in calls.items():
+        function = getattr(kalidor, name)
+        parameters = inspect.signature(function).parameters.values()
+        defaults = {p.name: p.default for p in parameters if p.default is not p.empty}
+        implicit = function(*arguments, **keywords)
+        explicit = function(*arguments, **dict(defaults, **keywords))
+        assert repr(implicit) == repr(explicit), name
