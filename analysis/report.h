@@ -54,6 +54,13 @@ struct GridReport {
     double step;                  // (max - min) / K
     bool intervalsChosen;         // K was chosen from the data, not given
     bool intervalsCapped;         // the chosen K hit the largest K allowed
+    // A grid even in frequency (the batch run's default): its points per
+    // peak width 1/T, frequency step and the transform that took the sums
+    // ("exact" kernels or the "fast" transform).
+    bool evenInFrequency = false;
+    double oversample = 0;
+    double frequencyStep = 0;
+    std::string transform;
 };
 
 struct PeriodReport {

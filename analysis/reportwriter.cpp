@@ -46,8 +46,16 @@ void WriteDataLines(const PeriodReport &r, std::FILE *out)
     Line(out, "Skipped:", std::to_string(r.skippedLimits) + " limits, " + std::to_string(r.skippedOtherBands) +
                               " of other bands, " + std::to_string(r.skippedEmpty) + " without time or magnitude");
     Line(out, "Periods:", Text("%.10g", r.grid.minimumPeriod) + " to " + Text("%.10g", r.grid.maximumPeriod) + " d");
-    Line(out, "Intervals:", std::to_string(r.grid.intervals) + (r.grid.intervalsChosen ? " (chosen from the data)" : ""));
-    Line(out, "Step:", Text("%.6g", r.grid.step) + " d");
+    if (r.grid.evenInFrequency) {
+        Line(out, "Frequencies:", std::to_string(r.grid.intervals + 1) + ", " + Text("%.4g", r.grid.oversample) +
+                                      " a peak width" + (r.grid.intervalsCapped ? " (fewer than asked)" : ""));
+        Line(out, "Frequency step:", Text("%.6g", r.grid.frequencyStep) + " c/d");
+        Line(out, "Transform:", r.grid.transform);
+    } else {
+        Line(out, "Intervals:",
+             std::to_string(r.grid.intervals) + (r.grid.intervalsChosen ? " (chosen from the data)" : ""));
+        Line(out, "Step:", Text("%.6g", r.grid.step) + " d");
+    }
     Line(out, "95 % level:", Text("%.6f", r.significanceLevel));
     Line(out, "Spectrum:", r.spectrumFile);
     if (!r.windowFile.empty())
@@ -110,6 +118,12 @@ Json ReportJson(const PeriodReport &r)
                  {"max_period", Number(r.grid.maximumPeriod)},
                  {"intervals", r.grid.intervals},
                  {"step", Number(r.grid.step)}};
+    if (r.grid.evenInFrequency) {
+        j["grid"]["kind"] = "frequency";
+        j["grid"]["oversample"] = Number(r.grid.oversample);
+        j["grid"]["frequency_step"] = Number(r.grid.frequencyStep);
+        j["transform"] = r.grid.transform;
+    }
     j["significance_level"] = Number(r.significanceLevel);
     j["peaks"] = Json::array();
     for (const PeakReport &p : r.peaks)

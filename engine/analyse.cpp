@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <new>
 
+#include "nufft.h"
 #include "spectrumpass.h"
 
 namespace {
@@ -49,6 +50,8 @@ struct Analysis {
     SpectrumTerms terms;
     PeriodGrid grid;
     long intervals;
+    FrequencyGrid frequencyGrid; // the same grid as the transform takes it
+    bool fast;                   // the grid's sums by the fast transform
 };
 
 void Note(const Analysis &a, const std::string &text)
@@ -141,8 +144,56 @@ void NoteMaximumBeyondSpan(const Analysis &a)
 void NoteCoarseGrid(const Analysis &a)
 {
     std::string english, czech;
+    if (a.settings.grid == GridEvenInFrequency) {
+        if (a.settings.oversample < FewestPointsPerPeak)
+            Note(a, "warning: " + Decimal(a.settings.oversample, "%.3g") +
+                        " points per peak width; the strongest period may be missed (10 are safe)");
+        return;
+    }
     if (CoarseGridWarning(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals, a.span, english, czech))
         Note(a, english);
+}
+
+// The grid even in frequency for the settings' points per peak width, or
+// for fewer when that would pass MaxIntervals; false and the refusal when
+// the range gives no grid.
+bool MakeFrequencyGridOf(Analysis &a, GridReport &grid, AnalysisOutcome &outcome)
+{
+    const double pmin = a.settings.minimumPeriod, pmax = a.settings.maximumPeriod;
+    double oversample = a.settings.oversample;
+    if (!(oversample > 0) || !std::isfinite(oversample))
+        return Refused(outcome, "Pocet bodu na sirku vrcholu musi byt kladny.",
+                       "the points per peak width must be positive");
+    FrequencyGrid f = MakeFrequencyGrid(pmin, pmax, a.span, oversample);
+    grid.intervalsCapped = false;
+    if (f.status == NufftGridTooLarge || (f.status == NufftOk && f.intervals > MaxIntervals)) {
+        const long double wanted = static_cast<long double>(oversample) * a.span * (1 / static_cast<long double>(pmin) - 1 / static_cast<long double>(pmax));
+        oversample = static_cast<double>(oversample * (MaxIntervals - 1) / wanted);
+        Note(a, "the grid for " + Decimal(a.settings.oversample, "%.3g") + " points per peak width would need " +
+                    Decimal(static_cast<double>(wanted), "%.0f") + " frequencies; using " +
+                    Decimal(oversample, "%.3g") + " points per peak width");
+        f = MakeFrequencyGrid(pmin, pmax, a.span, oversample);
+        grid.intervalsCapped = true;
+    }
+    if (f.status != NufftOk)
+        return Refused(outcome, "Pro tento rozsah period nelze sestavit mrizku frekvenci.",
+                       std::string("no frequency grid for this period range: ") + NufftStatusText(f.status));
+    a.frequencyGrid = f;
+    a.grid = MakeEvenFrequencyGrid(f.first, f.step, f.intervals);
+    a.intervals = f.intervals;
+    grid.intervalsChosen = true;
+    grid.evenInFrequency = true;
+    grid.oversample = oversample;
+    grid.frequencyStep = f.step;
+    return true;
+}
+
+// The transform of the pass: the settings' choice, or the cheaper one.
+bool FastTransformWanted(const Analysis &a)
+{
+    if (!a.grid.evenInFrequency || a.settings.transform == TransformExact)
+        return false;
+    return a.settings.transform == TransformFast || FastTransformIsCheaper(a.n, a.grid.intervals + 1);
 }
 
 void DescribeData(const Analysis &a, PeriodReport &r)
@@ -169,6 +220,46 @@ int PassThreads(const Analysis &a)
     return SpectrumThreadsFor(a.settings.threads, a.n, std::max(a.grid.intervals + 1, 0L));
 }
 
+// The chunks of a pass over the grid with the powers of the prepared
+// observations y (and their window when asked), by the exact kernels or
+// the fast transform.  The transform gives its frequencies in increasing
+// order: the chunks take them backwards, in increasing period.
+template <typename Visit>
+void GridPass(const Analysis &a, const SpectrumTerms &terms, const double *y, double sumOfSquares, bool window,
+              Visit visit)
+{
+    if (!a.fast) {
+        ForEachGridChunk(terms, sumOfSquares, a.grid, PassThreads(a), window, visit);
+        return;
+    }
+    std::vector<double> powers, windows;
+    const NufftStatus status =
+        ComputeFastPowers(a.t, y, nullptr, a.n, a.frequencyGrid, sumOfSquares, PassThreads(a), powers,
+                          window ? &windows : nullptr);
+    if (status == NufftOutOfMemory)
+        throw std::bad_alloc();
+    if (status != NufftOk) {
+        // Nothing the checks let through fails here; should it, the exact
+        // kernels take the same grid.
+        ForEachGridChunk(terms, sumOfSquares, a.grid, PassThreads(a), window, visit);
+        return;
+    }
+    const long points = a.grid.intervals + 1;
+    const long chunk = std::min(4096L, points);
+    std::vector<double> periods(static_cast<std::size_t>(chunk)), p(periods.size()), w(window ? periods.size() : 0);
+    for (long first = 0; first < points; first += chunk) {
+        const long count = std::min(chunk, points - first);
+        for (long j = 0; j < count; ++j) {
+            const std::size_t at = static_cast<std::size_t>(j), from = static_cast<std::size_t>(a.grid.intervals - first - j);
+            periods[at] = GridPeriod(a.grid, first + j);
+            p[at] = powers[from];
+            if (window)
+                w[at] = windows[from];
+        }
+        visit(GridChunk{first, count, periods.data(), p.data(), window ? w.data() : nullptr});
+    }
+}
+
 // The spectrum pass: every power to the hooks and the strongest peaks
 // collected on the way.
 std::vector<GridPeak> SpectrumPass(Analysis &a)
@@ -179,7 +270,7 @@ std::vector<GridPeak> SpectrumPass(Analysis &a)
     long done = 0;
     if (a.hooks.passBegins)
         a.hooks.passBegins(points);
-    ForEachGridChunk(a.terms, a.sumOfSquares, a.grid, PassThreads(a), a.settings.window, [&](const GridChunk &c) {
+    GridPass(a, a.terms, a.centred.data(), a.sumOfSquares, a.settings.window, [&](const GridChunk &c) {
         for (long j = 0; j < c.count; ++j)
             FeedPower(collector, c.powers[j]);
         if (a.hooks.spectrum)
@@ -240,11 +331,12 @@ void DescribePeaks(const Analysis &a, const std::vector<GridPeak> &peaks, Period
 }
 
 // The strongest peak of the spectrum of the prepared observations.
-std::vector<GridPeak> StrongestPeakOnGrid(const Analysis &a, const SpectrumTerms &terms, double sumOfSquares)
+std::vector<GridPeak> StrongestPeakOnGrid(const Analysis &a, const SpectrumTerms &terms, const double *y,
+                                          double sumOfSquares)
 {
     PeakCollector collector;
     StartPeakCollector(collector, 1);
-    ForEachGridChunk(terms, sumOfSquares, a.grid, PassThreads(a), false, [&](const GridChunk &c) {
+    GridPass(a, terms, y, sumOfSquares, false, [&](const GridChunk &c) {
         for (long j = 0; j < c.count; ++j)
             FeedPower(collector, c.powers[j]);
     });
@@ -277,7 +369,7 @@ void Prewhiten(const Analysis &a, PeriodReport &r)
             // The first residuals are the magnitudes: their spectrum is the pass's.
             f = r.peaks[0].frequency;
         } else {
-            const std::vector<GridPeak> peaks = StrongestPeakOnGrid(a, prepared.terms, sumOfSquares);
+            const std::vector<GridPeak> peaks = StrongestPeakOnGrid(a, prepared.terms, centred.data(), sumOfSquares);
             if (peaks.empty()) {
                 Note(a, "prewhitening: the residuals of step " + Whole(step) + " have no peak; stopped");
                 break;
@@ -378,9 +470,19 @@ bool PrepareAnalysis(Analysis &a, AnalysisOutcome &outcome)
     FindTimeRange(a);
     if (!CheckUsableData(a.t, a.curve.magnitude.data(), a.n, a.span, error))
         return Refused(outcome, error.czech, error.english);
-    a.intervals = IntervalsOfRun(a, outcome.report.grid);
-    if (!CheckUsableRange(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals, error))
-        return Refused(outcome, error.czech, error.english);
+    if (a.settings.grid == GridEvenInFrequency) {
+        if (!CheckUsableRange(a.settings.minimumPeriod, a.settings.maximumPeriod, 1, error))
+            return Refused(outcome, error.czech, error.english);
+        if (!MakeFrequencyGridOf(a, outcome.report.grid, outcome))
+            return false;
+    } else {
+        if (a.settings.transform == TransformFast)
+            return Refused(outcome, "Rychla transformace potrebuje mrizku rovnomernou ve frekvenci.",
+                           "the fast transform needs the grid even in frequency (--grid frequency)");
+        a.intervals = IntervalsOfRun(a, outcome.report.grid);
+        if (!CheckUsableRange(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals, error))
+            return Refused(outcome, error.czech, error.english);
+    }
     NoteMaximumBeyondSpan(a);
     NoteCoarseGrid(a);
     a.mean = MeanMagnitude(a.curve);
@@ -388,7 +490,10 @@ bool PrepareAnalysis(Analysis &a, AnalysisOutcome &outcome)
     if (!std::isfinite(a.sumOfSquares))
         return Refused(outcome, "Hvezdne velikosti jsou prilis velke: spektrum nelze spocitat.",
                        "the magnitudes are too large: no spectrum can be computed");
-    a.grid = MakePeriodGrid(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals);
+    if (!a.grid.evenInFrequency)
+        a.grid = MakePeriodGrid(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals);
+    a.fast = FastTransformWanted(a);
+    outcome.report.grid.transform = a.fast ? "fast" : "exact";
     PrepareSpectrumTerms(a.terms, a.t, a.centred.data(), a.n);
     return true;
 }
@@ -501,7 +606,7 @@ AnalysisOutcome AnalyseLightCurve(const LightCurve &curve, const AnalysisSetting
                                   const AnalysisHooks &hooks)
 {
     AnalysisOutcome outcome;
-    Analysis a{curve, settings, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0};
+    Analysis a{curve, settings, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0, {}, false};
     PreparedAnalysis prepared{a};
     try {
         if (PrepareAnalysis(a, outcome))
@@ -523,7 +628,7 @@ bool ComputeLightCurveSpectrum(const LightCurve &curve, const AnalysisSettings &
     AnalysisHooks hooks;
     hooks.spectrum = visit;
     AnalysisOutcome outcome;
-    Analysis a{curve, spectrumOnly, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0};
+    Analysis a{curve, spectrumOnly, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0, {}, false};
     PreparedAnalysis prepared{a};
     try {
         if (!PrepareAnalysis(a, outcome)) {

@@ -18,11 +18,22 @@
 // lines of 49 bytes (about 490 MB).
 const long MaxIntervals = 10000000;
 
+// The trial periods: evenly spaced in period (the dialogue's grid, K
+// intervals) or in frequency (oversample points per peak width 1/T).
+enum GridKind { GridEvenInPeriod, GridEvenInFrequency };
+
+// What takes the sums of a grid even in frequency: the exact kernels, the
+// fast transform, or whichever is cheaper for the size.
+enum TransformChoice { TransformAutomatic, TransformExact, TransformFast };
+
 // What to compute.  Periods in days.
 struct AnalysisSettings {
     double minimumPeriod = 0;
     double maximumPeriod = 0;
-    long intervals = 0;          // K; 0: chosen for ten points per peak width
+    GridKind grid = GridEvenInFrequency;
+    double oversample = 10;      // points per peak width of a grid even in frequency
+    TransformChoice transform = TransformAutomatic;
+    long intervals = 0;          // K of a grid even in period; 0: chosen for ten points per peak width
     int peaks = 5;               // the strongest M peaks reported
     int prewhiten = 0;           // periods found in turn; 0: none
     bool window = false;         // the spectral window on the same grid

@@ -88,6 +88,12 @@ AnalysisSettings SettingsOfOptions()
     settings.minimumPeriod = Options.minimumPeriod;
     settings.maximumPeriod = Options.maximumPeriod;
     settings.intervals = Options.intervals;
+    // A number of intervals asks for the grid even in period.
+    settings.grid = Options.grid >= 0 ? static_cast<GridKind>(Options.grid)
+                    : Options.intervals > 0 ? GridEvenInPeriod
+                                            : GridEvenInFrequency;
+    settings.oversample = Options.oversample;
+    settings.transform = static_cast<TransformChoice>(Options.transform);
     settings.peaks = Options.peaks;
     settings.prewhiten = Options.prewhiten;
     settings.window = Options.window;

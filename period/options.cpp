@@ -24,7 +24,10 @@ const char *const Usage =
     "  --barycentric RA DEC    convert the times to barycentric dynamical time\n"
     "Batch run (asks nothing, prints a report):\n"
     "  --periods MIN:MAX       trial periods in days\n"
-    "  --intervals K           number of intervals (default: from the data)\n"
+    "  --grid frequency|period trial periods even in frequency (default) or in period\n"
+    "  --oversample S          points per peak width of the frequency grid (default 10)\n"
+    "  --transform auto|exact|fast  the sums of the frequency grid (default: the cheaper)\n"
+    "  --intervals K           number of intervals of the period grid (default: from the data)\n"
     "  --peaks M               report the M strongest peaks (default 5)\n"
     "  --prewhiten M           find M periods in turn\n"
     "  --window                also write the spectral window to STEM.win\n"
@@ -118,7 +121,18 @@ void ApplyValue(const std::string &option, const std::string &value)
         ReadFold(value);
     else if (option == "--plot-size")
         ReadPlotSize(value);
-    else if (option == "--star-column")
+    else if (option == "--grid") {
+        if (value != "period" && value != "frequency")
+            RefuseOption("invalid value '" + value + "' for --grid (frequency or period)");
+        Options.grid = value == "period" ? 0 : 1;
+    } else if (option == "--oversample") {
+        if (!ReadRealText(value, Options.oversample) || !(Options.oversample > 0))
+            RefuseOption("invalid value '" + value + "' for --oversample (points per peak width above 0)");
+    } else if (option == "--transform") {
+        if (value != "auto" && value != "exact" && value != "fast")
+            RefuseOption("invalid value '" + value + "' for --transform (auto, exact or fast)");
+        Options.transform = value == "auto" ? 0 : value == "exact" ? 1 : 2;
+    } else if (option == "--star-column")
         Options.starColumn = value;
     else if (option == "--catalogue")
         Options.catalogue = value;
@@ -149,7 +163,7 @@ bool TakesOneValue(const std::string &option)
 {
     static const char *const names[] = {"--band",  "--periods", "--intervals", "--peaks",     "--prewhiten",
                                         "--fold",  "--report",  "--threads",   "--plots",     "--plot-size",
-                                        "--star-column", "--catalogue"};
+                                        "--star-column", "--catalogue", "--grid", "--oversample", "--transform"};
     for (const char *name : names)
         if (option == name)
             return true;

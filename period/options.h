@@ -22,6 +22,9 @@ struct RunOptions {
     double minimumPeriod = 0;           // --periods MIN:MAX
     double maximumPeriod = 0;
     long intervals = 0;                 // --intervals K; 0: chosen from the data
+    int grid = -1;                      // --grid period|frequency (GridKind); -1: frequency unless --intervals
+    double oversample = 10;             // --oversample S: points per peak width of the frequency grid
+    int transform = 0;                  // --transform auto|exact|fast (TransformChoice)
     int peaks = 5;                      // --peaks M
     int prewhiten = 0;                  // --prewhiten M; 0: none
     bool window = false;                // --window
