@@ -5,6 +5,7 @@
 // the input's time scale; periods and spans in days; magnitudes as read
 // (not centred).
 #pragma once
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,9 @@ struct PeakReport {
     double amplitude;             // semi-amplitude of the fitted sine, magnitudes
     double epochOfMaximum;        // greatest brightness of the fit nearest the middle of the data
     double residualRms;           // scatter about constant + sine at this period
+    double signalToNoise = NAN;   // amplitude over the residual spectrum's mean amplitude near the peak
+    double reducedChiSquare = NAN; // of the weighted sine fit (weighted runs)
+    double monteCarloPeriodError = NAN; // spread of the period over refits of resampled light curves
 };
 
 // One step of prewhitening: the frequency found in step j after all j
@@ -32,6 +36,7 @@ struct PrewhiteningStep {
     double power;                 // of the peak in the residual spectrum where it was found
     double falseAlarmProbability; // of that peak
     double residualRms;           // scatter of the residuals after the joint fit of step j
+    double signalToNoise = NAN;   // of the peak where it was found
 };
 
 // The phase curve at one period.  The fitted curve is
@@ -85,6 +90,19 @@ struct PeriodReport {
     std::vector<PrewhiteningStep> prewhitening; // empty unless asked for
     bool hasFold = false;
     FoldReport fold;
+
+    // How the peaks were judged: "baluev", "model" or "bootstrap" (with its
+    // resamples), whether the estimates were weighted by 1/sigma^2, why
+    // automatic prewhitening stopped, and whether the residuals of the
+    // strongest sine are correlated (the formal errors then too small by
+    // about errorFactor).
+    std::string falseAlarmMethod = "model";
+    int bootstrapResamples = 0;
+    bool weighted = false;
+    std::string prewhiteningStopped;
+    bool residualsCorrelated = false;
+    double residualErrorFactor = 1;
+    bool statisticsReported = false; // the keys above appear in the report
 
     // Notes and warnings of the analysis, kept in the report by a survey
     // run (a batch run writes them on standard error instead).

@@ -33,6 +33,15 @@ void Line(std::FILE *out, const char *label, const std::string &value)
     std::fprintf(out, "%-18s %s\n", label, value.c_str());
 }
 
+std::string FalseAlarmMethodText(const PeriodReport &r)
+{
+    if (r.falseAlarmMethod == "baluev")
+        return "Baluev (2008) bound over the band searched";
+    if (r.falseAlarmMethod == "bootstrap")
+        return "bootstrap of " + std::to_string(r.bootstrapResamples) + " resamples over the same grid";
+    return "model of the 95 % level";
+}
+
 void WriteDataLines(const PeriodReport &r, std::FILE *out)
 {
     Line(out, "File:", r.file);
@@ -57,6 +66,10 @@ void WriteDataLines(const PeriodReport &r, std::FILE *out)
         Line(out, "Step:", Text("%.6g", r.grid.step) + " d");
     }
     Line(out, "95 % level:", Text("%.6f", r.significanceLevel));
+    if (r.statisticsReported) {
+        Line(out, "Weights:", r.weighted ? "1/sigma^2 of the uncertainties" : "equal");
+        Line(out, "False alarms:", FalseAlarmMethodText(r));
+    }
     Line(out, "Spectrum:", r.spectrumFile);
     if (!r.windowFile.empty())
         Line(out, "Spectral window:", r.windowFile);
@@ -65,14 +78,37 @@ void WriteDataLines(const PeriodReport &r, std::FILE *out)
 void WritePeakTable(const PeriodReport &r, std::FILE *out)
 {
     std::fprintf(out, "\nPeaks, strongest first:\n");
-    std::fprintf(out, "  #  %-16s %-11s %-9s %-12s %-10s %s\n", "period [d]", "error [d]", "power", "false alarm",
-                 "amplitude", "epoch of maximum");
+    if (r.statisticsReported)
+        std::fprintf(out, "  #  %-16s %-11s %-9s %-12s %-10s %-17s %s\n", "period [d]", "error [d]", "power",
+                     "false alarm", "amplitude", "epoch of maximum", "S/N");
+    else
+        std::fprintf(out, "  #  %-16s %-11s %-9s %-12s %-10s %s\n", "period [d]", "error [d]", "power",
+                     "false alarm", "amplitude", "epoch of maximum");
     int number = 0;
     for (const PeakReport &p : r.peaks)
-        std::fprintf(out, "%3d  %-16s %-11s %-9s %-12s %-10s %s\n", ++number, Text("%.10f", p.period).c_str(),
-                     Text("%.2e", p.periodError).c_str(), Text("%.6f", p.power).c_str(),
-                     ProbabilityText(p.falseAlarmProbability).c_str(), Text("%.4f", p.amplitude).c_str(),
-                     Text("%.5f", p.epochOfMaximum).c_str());
+        if (r.statisticsReported)
+            std::fprintf(out, "%3d  %-16s %-11s %-9s %-12s %-10s %-17s %s\n", ++number, Text("%.10f", p.period).c_str(),
+                         Text("%.2e", p.periodError).c_str(), Text("%.6f", p.power).c_str(),
+                         ProbabilityText(p.falseAlarmProbability).c_str(), Text("%.4f", p.amplitude).c_str(),
+                         Text("%.5f", p.epochOfMaximum).c_str(), Text("%.1f", p.signalToNoise).c_str());
+        else
+            std::fprintf(out, "%3d  %-16s %-11s %-9s %-12s %-10s %s\n", ++number, Text("%.10f", p.period).c_str(),
+                         Text("%.2e", p.periodError).c_str(), Text("%.6f", p.power).c_str(),
+                         ProbabilityText(p.falseAlarmProbability).c_str(), Text("%.4f", p.amplitude).c_str(),
+                         Text("%.5f", p.epochOfMaximum).c_str());
+    if (r.statisticsReported) {
+        for (const PeakReport &p : r.peaks)
+            if (std::isfinite(p.monteCarloPeriodError)) {
+                std::fprintf(out, "  Monte Carlo period errors [d]:");
+                for (const PeakReport &q : r.peaks)
+                    std::fprintf(out, " %s", Text("%.2e", q.monteCarloPeriodError).c_str());
+                std::fprintf(out, "\n");
+                break;
+            }
+        if (r.residualsCorrelated)
+            std::fprintf(out, "  The residuals are correlated: the errors above are about %.1f times too small.\n",
+                         r.residualErrorFactor);
+    }
     if (r.peaks.empty())
         std::fprintf(out, "  (no peak with a positive power)\n");
 }
@@ -88,6 +124,8 @@ void WritePrewhiteningTable(const PeriodReport &r, std::FILE *out)
                      Text("%.2e", s.periodError).c_str(), Text("%.4f", s.amplitude).c_str(),
                      Text("%.2e", s.amplitudeError).c_str(), Text("%.6f", s.power).c_str(),
                      ProbabilityText(s.falseAlarmProbability).c_str(), Text("%.4f", s.residualRms).c_str());
+    if (!r.prewhiteningStopped.empty())
+        std::fprintf(out, "  Stopped: %s\n", r.prewhiteningStopped.c_str());
 }
 
 void WriteFoldLines(const PeriodReport &r, std::FILE *out)
@@ -133,6 +171,16 @@ Json ReportJson(const PeriodReport &r)
                               {"false_alarm_probability", Number(p.falseAlarmProbability)},
                               {"amplitude", Number(p.amplitude)},
                               {"epoch_of_maximum", Number(p.epochOfMaximum)}});
+    if (r.statisticsReported)
+        for (std::size_t i = 0; i < r.peaks.size(); ++i) {
+            Json &peak = j["peaks"][i];
+            const PeakReport &p = r.peaks[i];
+            peak["signal_to_noise"] = Number(p.signalToNoise);
+            if (r.weighted)
+                peak["reduced_chi_square"] = Number(p.reducedChiSquare);
+            if (std::isfinite(p.monteCarloPeriodError))
+                peak["period_error_monte_carlo"] = Number(p.monteCarloPeriodError);
+        }
     if (!r.prewhitening.empty()) {
         j["prewhitening"] = Json::array();
         for (const PrewhiteningStep &s : r.prewhitening)
@@ -143,6 +191,20 @@ Json ReportJson(const PeriodReport &r)
                                          {"power", Number(s.power)},
                                          {"false_alarm_probability", Number(s.falseAlarmProbability)},
                                          {"residual_rms", Number(s.residualRms)}});
+        if (r.statisticsReported)
+            for (std::size_t i = 0; i < r.prewhitening.size(); ++i)
+                j["prewhitening"][i]["signal_to_noise"] = Number(r.prewhitening[i].signalToNoise);
+    }
+    if (!r.prewhiteningStopped.empty())
+        j["prewhitening_stopped"] = r.prewhiteningStopped;
+    if (r.statisticsReported) {
+        j["false_alarm_method"] = r.falseAlarmMethod;
+        if (r.falseAlarmMethod == "bootstrap")
+            j["bootstrap_resamples"] = r.bootstrapResamples;
+        j["weighted"] = r.weighted;
+        j["residuals_correlated"] = r.residualsCorrelated;
+        if (r.residualsCorrelated)
+            j["residual_error_factor"] = Number(r.residualErrorFactor);
     }
     if (r.hasFold)
         j["fold"] = {{"period", Number(r.fold.period)},

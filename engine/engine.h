@@ -26,6 +26,16 @@ enum GridKind { GridEvenInPeriod, GridEvenInFrequency };
 // fast transform, or whichever is cheaper for the size.
 enum TransformChoice { TransformAutomatic, TransformExact, TransformFast };
 
+// Weights of the estimates: 1/sigma^2 when every estimate has a positive
+// uncertainty (auto; otherwise equal weights and a note says why), always
+// (errors: refused without usable uncertainties), or never.
+enum WeightChoice { WeightsAutomatic, WeightsFromErrors, WeightsNone };
+
+// The false-alarm probability of a peak: Baluev's (2008) bound over the
+// band searched, the model of the dialogue's 95 % level, or a bootstrap of
+// the magnitudes over the same grid.
+enum FalseAlarmMethod { FalseAlarmBaluev, FalseAlarmModel, FalseAlarmBootstrap };
+
 // What to compute.  Periods in days.
 struct AnalysisSettings {
     double minimumPeriod = 0;
@@ -41,6 +51,21 @@ struct AnalysisSettings {
     bool foldAtBest = false;
     double foldPeriod = 0;
     int threads = 0;             // threads of a large pass; 0: automatic
+
+    WeightChoice weights = WeightsAutomatic;
+    FalseAlarmMethod falseAlarm = FalseAlarmBaluev;
+    int bootstrapResamples = 1000; // B of a bootstrap
+    unsigned long seed = 1;        // of the bootstrap and Monte Carlo draws
+    // Signal-to-noise: the peak's amplitude over the mean amplitude of the
+    // residual spectrum within this full width (cycles per day) around it;
+    // 0: 1 c/d or 10 peak widths, whichever is narrower.
+    double noiseWidth = 0;
+    // Prewhitening goes on while the next peak has S/N >= autoSignalToNoise
+    // and a false alarm below autoFalseAlarm, up to 'prewhiten' periods.
+    bool prewhitenAutomatic = false;
+    double autoSignalToNoise = 4;
+    double autoFalseAlarm = 0.01;
+    int monteCarloRealisations = 0; // R refits for the peaks' Monte Carlo period errors; 0: none
 };
 
 // A refusal: the Czech text of the dialogue and the English one of a batch

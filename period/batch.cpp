@@ -101,6 +101,13 @@ AnalysisSettings SettingsOfOptions()
     settings.foldAtBest = Options.foldAtBest;
     settings.foldPeriod = Options.foldPeriod;
     settings.threads = Options.threads;
+    settings.prewhitenAutomatic = Options.prewhitenAutomatic;
+    settings.weights = static_cast<WeightChoice>(Options.weights);
+    settings.falseAlarm = static_cast<FalseAlarmMethod>(Options.falseAlarm);
+    settings.bootstrapResamples = Options.bootstrapResamples;
+    settings.noiseWidth = Options.noiseWidth;
+    settings.monteCarloRealisations = Options.monteCarlo;
+    settings.seed = Options.seed;
     return settings;
 }
 

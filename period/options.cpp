@@ -29,7 +29,12 @@ const char *const Usage =
     "  --transform auto|exact|fast  the sums of the frequency grid (default: the cheaper)\n"
     "  --intervals K           number of intervals of the period grid (default: from the data)\n"
     "  --peaks M               report the M strongest peaks (default 5)\n"
-    "  --prewhiten M           find M periods in turn\n"
+    "  --prewhiten M|auto[:M]  find M periods in turn (auto: while S/N >= 4 and FAP < 0.01)\n"
+    "  --weights auto|errors|none  weight by 1/sigma^2 of the uncertainties (default auto)\n"
+    "  --fap baluev|model|bootstrap:B  false-alarm probabilities (default baluev)\n"
+    "  --errors formula|montecarlo:R  also period errors from R resampled refits\n"
+    "  --noise-window W        full width (c/d) of the S/N noise window (default: automatic)\n"
+    "  --seed N                seed of the bootstrap and Monte Carlo draws (default 1)\n"
     "  --window                also write the spectral window to STEM.win\n"
     "  --report text|json|jsonl  form of the report (default text; jsonl for many stars)\n"
     "  --fold P|best           also fold at period P or at the strongest one\n"
@@ -113,8 +118,39 @@ void ApplyValue(const std::string &option, const std::string &value)
         Options.intervals = PositiveWhole(option, value, 1);
     else if (option == "--peaks")
         Options.peaks = static_cast<int>(PositiveWhole(option, value, 1));
-    else if (option == "--prewhiten")
-        Options.prewhiten = static_cast<int>(PositiveWhole(option, value, 1));
+    else if (option == "--prewhiten") {
+        if (value == "auto" || value.compare(0, 5, "auto:") == 0) {
+            Options.prewhitenAutomatic = true;
+            Options.prewhiten = value == "auto" ? 10 : static_cast<int>(PositiveWhole(option, value.substr(5), 1));
+        } else {
+            Options.prewhiten = static_cast<int>(PositiveWhole(option, value, 1));
+        }
+    } else if (option == "--weights") {
+        if (value != "auto" && value != "errors" && value != "none")
+            RefuseOption("invalid value '" + value + "' for --weights (auto, errors or none)");
+        Options.weights = value == "auto" ? 0 : value == "errors" ? 1 : 2;
+    } else if (option == "--fap") {
+        if (value == "baluev")
+            Options.falseAlarm = 0;
+        else if (value == "model")
+            Options.falseAlarm = 1;
+        else if (value.compare(0, 10, "bootstrap:") == 0) {
+            Options.falseAlarm = 2;
+            Options.bootstrapResamples = static_cast<int>(PositiveWhole(option, value.substr(10), 1));
+        } else
+            RefuseOption("invalid value '" + value + "' for --fap (baluev, model or bootstrap:B)");
+    } else if (option == "--errors") {
+        if (value == "formula")
+            Options.monteCarlo = 0;
+        else if (value.compare(0, 11, "montecarlo:") == 0)
+            Options.monteCarlo = static_cast<int>(PositiveWhole(option, value.substr(11), 2));
+        else
+            RefuseOption("invalid value '" + value + "' for --errors (formula or montecarlo:R)");
+    } else if (option == "--noise-window") {
+        if (!ReadRealText(value, Options.noiseWidth) || !(Options.noiseWidth > 0))
+            RefuseOption("invalid value '" + value + "' for --noise-window (cycles per day above 0)");
+    } else if (option == "--seed")
+        Options.seed = static_cast<unsigned long>(PositiveWhole(option, value, 0));
     else if (option == "--threads")
         Options.threads = static_cast<int>(PositiveWhole(option, value, 0));
     else if (option == "--fold")
@@ -163,7 +199,8 @@ bool TakesOneValue(const std::string &option)
 {
     static const char *const names[] = {"--band",  "--periods", "--intervals", "--peaks",     "--prewhiten",
                                         "--fold",  "--report",  "--threads",   "--plots",     "--plot-size",
-                                        "--star-column", "--catalogue", "--grid", "--oversample", "--transform"};
+                                        "--star-column", "--catalogue", "--grid", "--oversample", "--transform",
+                                        "--weights", "--fap", "--errors", "--noise-window", "--seed"};
     for (const char *name : names)
         if (option == name)
             return true;

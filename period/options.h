@@ -26,7 +26,14 @@ struct RunOptions {
     double oversample = 10;             // --oversample S: points per peak width of the frequency grid
     int transform = 0;                  // --transform auto|exact|fast (TransformChoice)
     int peaks = 5;                      // --peaks M
-    int prewhiten = 0;                  // --prewhiten M; 0: none
+    int prewhiten = 0;                  // --prewhiten M|auto[:M]; 0: none
+    bool prewhitenAutomatic = false;
+    int weights = 0;                    // --weights auto|errors|none (WeightChoice)
+    int falseAlarm = 0;                 // --fap baluev|model|bootstrap:B (FalseAlarmMethod)
+    int bootstrapResamples = 1000;
+    double noiseWidth = 0;              // --noise-window W (c/d); 0: automatic
+    int monteCarlo = 0;                 // --errors formula|montecarlo:R
+    unsigned long seed = 1;             // --seed N
     bool window = false;                // --window
     ReportForm report = TextReport;     // --report text|json|jsonl
     bool reportGiven = false;
