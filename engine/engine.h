@@ -30,6 +30,14 @@ struct AnalysisSettings {
     bool foldAtBest = false;
     double foldPeriod = 0;
     int threads = 0;             // threads of a large pass; 0: automatic
+    // Times of extrema and their O-C, after everything else.
+    bool extrema = false;        // time the minima (or maxima) of brightness
+    bool maxima = false;         // the maxima of brightness instead of the minima
+    double extremaPeriod = 0;    // the windows' period; 0: the ephemeris's, else the strongest peak's
+    bool ephemerisGiven = false; // O-C against ephemerisEpoch + E * ephemerisPeriod;
+    double ephemerisEpoch = 0;   // else the period and the first extremum's time
+    double ephemerisPeriod = 0;
+    double extremaWindow = 0.25; // the window's full width as a share of the period
 };
 
 // A refusal: the Czech text of the dialogue and the English one of a batch
