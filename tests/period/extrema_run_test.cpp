@@ -114,7 +114,7 @@ std::string MadeUpBinary(const Binary &b, unsigned seed)
 
 std::vector<std::string> BinaryArgs(const Binary &b)
 {
-    return {"--periods", "1:5", "--intervals", "2000", "--minima", "--ephemeris",
+    return {"--periods", "1:5", "--intervals", "200", "--minima", "--ephemeris",
             Fixed(b.t0, 6) + ":" + Fixed(b.p0, 8), "--report", "json", "binary.jud"};
 }
 
