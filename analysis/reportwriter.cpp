@@ -121,6 +121,11 @@ std::string SkippedText(const ExtremaSearch &search)
     return text + ", " + std::to_string(search.emptyWindows) + " windows without observations";
 }
 
+std::string FreedomText(int degrees)
+{
+    return std::to_string(degrees) + (degrees == 1 ? " degree of freedom" : " degrees of freedom");
+}
+
 const char *KindWord(ExtremumKind kind) { return kind == MinimumBrightness ? "minimum" : "maximum"; }
 
 void WriteOCRows(const ExtremaReport &x, std::FILE *out)
@@ -138,8 +143,7 @@ void WriteLinearFit(const LinearOCFit &fit, std::FILE *out)
     std::fprintf(out, "\nLinear ephemeris fitted to the O-C:\n");
     Line(out, "  Epoch:", Text("%.6f", fit.epoch) + " +- " + Text("%.6f", fit.epochError));
     Line(out, "  Period:", Text("%.9f", fit.period) + " +- " + Text("%.9f", fit.periodError) + " d");
-    Line(out, "  Chi-square:", Text("%.4g", fit.chiSquare) + " for " + std::to_string(fit.degreesOfFreedom) +
-                                   " degrees of freedom" +
+    Line(out, "  Chi-square:", Text("%.4g", fit.chiSquare) + " for " + FreedomText(fit.degreesOfFreedom) +
                                    (fit.errorsScaled ? " (errors scaled by the root of the reduced chi-square)" : ""));
 }
 
@@ -153,8 +157,7 @@ void WriteQuadraticFit(const QuadraticOCFit &fit, std::FILE *out)
     Line(out, "  dP/dt:", Text("%.3e", fit.periodChange) + " +- " + Text("%.3e", fit.periodChangeError) + " d/d (" +
                               Text("%.4g", fit.periodChangeSecondsPerYear) + " +- " +
                               Text("%.2g", fit.periodChangeSecondsPerYearError) + " s/yr)");
-    Line(out, "  Chi-square:", Text("%.4g", fit.chiSquare) + " for " + std::to_string(fit.degreesOfFreedom) +
-                                   " degrees of freedom" +
+    Line(out, "  Chi-square:", Text("%.4g", fit.chiSquare) + " for " + FreedomText(fit.degreesOfFreedom) +
                                    (fit.errorsScaled ? " (errors scaled by the root of the reduced chi-square)" : ""));
     const std::string level = Text("%g", 100 * fit.level) + " % level";
     if (!fit.hasFTest)
