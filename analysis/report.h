@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "extrema.h"
+
 // One peak of the spectrum, strongest first in PeriodReport::peaks.
 struct PeakReport {
     double period;                // refined to the maximum of the power, days
@@ -68,6 +70,21 @@ struct GridReport {
     std::string transform;
 };
 
+// The times of the minima or maxima of the light curve and their O-C
+// against an ephemeris, with the linear and quadratic fits.  When the
+// extrema could not be timed or no O-C fit was possible, 'error' says why
+// in English and the parts computed before stay as they were.
+struct ExtremaReport {
+    std::string error;            // empty when timed and fitted
+    ExtremumKind kind = MinimumBrightness;
+    double period = 0;            // the period that placed the windows, days
+    std::string periodSource;     // "given", "ephemeris" or "strongest peak"
+    double windowShare = 0;       // the window's full width as a share of the period
+    bool ephemerisGiven = false;  // else the period and the first extremum's time
+    ExtremaSearch search;         // the timings and the extrema skipped
+    OCAnalysis oc;                // E, O-C and both fits
+};
+
 struct PeriodReport {
     // The data.
     std::string file;             // the input file's name as given
@@ -90,6 +107,8 @@ struct PeriodReport {
     std::vector<PrewhiteningStep> prewhitening; // empty unless asked for
     bool hasFold = false;
     FoldReport fold;
+    bool hasExtrema = false;      // times of extrema were asked for
+    ExtremaReport extrema;
 
     // How the peaks were judged: "baluev", "model" or "bootstrap" (with its
     // resamples), whether the estimates were weighted by 1/sigma^2, why

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <new>
 
+#include "extremastep.h"
 #include "nufft.h"
 #include "significance.h"
 #include "spectrumpass.h"
@@ -729,6 +730,8 @@ void RunAnalysis(Analysis &a, AnalysisOutcome &outcome)
         Prewhiten(a, r);
     if (a.settings.fold)
         Fold(a, r);
+    if (a.settings.extrema)
+        AddExtremaReport(a.curve, a.settings, r);
     outcome.ok = true;
 }
 

@@ -66,6 +66,15 @@ struct AnalysisSettings {
     double autoSignalToNoise = 4;
     double autoFalseAlarm = 0.01;
     int monteCarloRealisations = 0; // R refits for the peaks' Monte Carlo period errors; 0: none
+
+    // Times of extrema and their O-C, after everything else.
+    bool extrema = false;        // time the minima (or maxima) of brightness
+    bool maxima = false;         // the maxima of brightness instead of the minima
+    double extremaPeriod = 0;    // the windows' period; 0: the ephemeris's, else the strongest peak's
+    bool ephemerisGiven = false; // O-C against ephemerisEpoch + E * ephemerisPeriod;
+    double ephemerisEpoch = 0;   // else the period and the first extremum's time
+    double ephemerisPeriod = 0;
+    double extremaWindow = 0.25; // the window's full width as a share of the period
 };
 
 // A refusal: the Czech text of the dialogue and the English one of a batch

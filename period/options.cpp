@@ -39,6 +39,11 @@ const char *const Usage =
     "  --report text|json|jsonl  form of the report (default text; jsonl for many stars)\n"
     "  --fold P|best           also fold at period P or at the strongest one\n"
     "  --threads N             threads of a large pass, or stars at once in a survey run\n"
+    "Times of extrema (batch and survey runs):\n"
+    "  --minima, --maxima      time each minimum (maximum) of the light, O-C to STEM.oc\n"
+    "  --period P              their period (default: the ephemeris's or the strongest)\n"
+    "  --ephemeris EPOCH:PERIOD  O-C against this ephemeris (default: the first extremum)\n"
+    "  --extrema-window SHARE  window around each extremum, share of the period (0.25)\n"
     "Survey run (several files, or a table with a star column):\n"
     "  --star-column NAME      the column that names the star of each row\n"
     "  --catalogue FILE        also write one CSV row a star to FILE\n"
@@ -93,6 +98,42 @@ void ReadFold(const std::string &text)
     Options.foldAtBest = text == "best";
     if (!Options.foldAtBest && (!ReadRealText(text, Options.foldPeriod) || !(Options.foldPeriod > 0)))
         RefuseOption("invalid value '" + text + "' for --fold (a period in days, or best)");
+}
+
+void ReadExtremaPeriod(const std::string &text)
+{
+    if (!ReadRealText(text, Options.extremaPeriod) || !(Options.extremaPeriod > 0))
+        RefuseOption("invalid value '" + text + "' for --period (a period in days)");
+}
+
+void ReadEphemeris(const std::string &text)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || !ReadRealText(text.substr(0, colon), Options.ephemerisEpoch) ||
+        !ReadRealText(text.substr(colon + 1), Options.ephemerisPeriod) || !(Options.ephemerisPeriod > 0))
+        RefuseOption("invalid value '" + text +
+                     "' for --ephemeris (EPOCH:PERIOD, a reduced Julian date and a period in days)");
+    Options.ephemerisGiven = true;
+}
+
+void ReadExtremaWindow(const std::string &text)
+{
+    if (!ReadRealText(text, Options.extremaWindow) || !(Options.extremaWindow > 0 && Options.extremaWindow <= 1))
+        RefuseOption("invalid value '" + text +
+                     "' for --extrema-window (a share of the period greater than 0 and at most 1)");
+    Options.extremaWindowGiven = true;
+}
+
+// The options of the times of extrema go together and with a batch run.
+void CheckExtremaOptions()
+{
+    const bool timing = Options.minima || Options.maxima;
+    if (Options.minima && Options.maxima)
+        RefuseOption("--minima and --maxima exclude each other");
+    if (!timing && (Options.extremaPeriod > 0 || Options.ephemerisGiven || Options.extremaWindowGiven))
+        RefuseOption("--period, --ephemeris and --extrema-window need --minima or --maxima");
+    if (timing && !Options.batch)
+        RefuseOption("--minima and --maxima need a batch run (--periods)");
 }
 
 void ReadPlotSize(const std::string &text)
@@ -168,7 +209,13 @@ void ApplyValue(const std::string &option, const std::string &value)
         if (value != "auto" && value != "exact" && value != "fast")
             RefuseOption("invalid value '" + value + "' for --transform (auto, exact or fast)");
         Options.transform = value == "auto" ? 0 : value == "exact" ? 1 : 2;
-    } else if (option == "--star-column")
+    } else if (option == "--period")
+        ReadExtremaPeriod(value);
+    else if (option == "--ephemeris")
+        ReadEphemeris(value);
+    else if (option == "--extrema-window")
+        ReadExtremaWindow(value);
+    else if (option == "--star-column")
         Options.starColumn = value;
     else if (option == "--catalogue")
         Options.catalogue = value;
@@ -200,7 +247,8 @@ bool TakesOneValue(const std::string &option)
     static const char *const names[] = {"--band",  "--periods", "--intervals", "--peaks",     "--prewhiten",
                                         "--fold",  "--report",  "--threads",   "--plots",     "--plot-size",
                                         "--star-column", "--catalogue", "--grid", "--oversample", "--transform",
-                                        "--weights", "--fap", "--errors", "--noise-window", "--seed"};
+                                        "--weights", "--fap", "--errors", "--noise-window", "--seed", "--period",
+                                        "--ephemeris", "--extrema-window"};
     for (const char *name : names)
         if (option == name)
             return true;
@@ -220,8 +268,8 @@ bool IsExistingFile(const std::string &name)
 
 bool IsKnownOption(const std::string &option)
 {
-    return option == "--" || option == "--window" || option == "--files" || IsTimeConversion(option) ||
-           TakesOneValue(option);
+    return option == "--" || option == "--window" || option == "--files" || option == "--minima" ||
+           option == "--maxima" || IsTimeConversion(option) || TakesOneValue(option);
 }
 
 // A parameter that starts with "--" is an option.  "--help" and anything
@@ -257,6 +305,10 @@ int ParseOptions(int argc, char **argv)
             Options.window = true;
         } else if (option == "--files" && !valueGiven) {
             Options.writeFiles = true;
+        } else if (option == "--minima" && !valueGiven) {
+            Options.minima = true;
+        } else if (option == "--maxima" && !valueGiven) {
+            Options.maxima = true;
         } else if (IsTimeConversion(option)) {
             // RA and DEC: "--barycentric RA DEC" or "--barycentric=RA,DEC".
             const std::size_t comma = value.find(',');
@@ -284,6 +336,7 @@ int ParseOptions(int argc, char **argv)
     }
     if (Options.batch && !(Options.minimumPeriod > 0 && Options.minimumPeriod < Options.maximumPeriod))
         RefuseOption("--periods needs 0 < MIN < MAX");
+    CheckExtremaOptions();
     return i;
 }
 

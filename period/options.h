@@ -42,6 +42,16 @@ struct RunOptions {
     double foldPeriod = 0;
     int threads = 0;                    // --threads N; 0: automatic
 
+    // Times of extrema and O-C (batch and survey runs).
+    bool minima = false;                // --minima
+    bool maxima = false;                // --maxima
+    double extremaPeriod = 0;           // --period P; 0: the ephemeris's or the strongest peak's
+    bool ephemerisGiven = false;        // --ephemeris EPOCH:PERIOD
+    double ephemerisEpoch = 0;
+    double ephemerisPeriod = 0;
+    double extremaWindow = 0.25;        // --extrema-window SHARE of the period
+    bool extremaWindowGiven = false;
+
     // Survey run: several files, or a table with a star column.
     std::string starColumn;             // --star-column NAME
     std::string catalogue;              // --catalogue FILE; empty: none
