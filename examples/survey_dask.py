@@ -167,8 +167,7 @@ class Catalogue:
 
 
 def run_survey(options):
-    settings = dict(periods=options.periods, intervals=options.intervals, peaks=options.peaks,
-                    prewhiten=options.prewhiten, fold=options.fold)
+    settings = {name: getattr(options, name) for name in SETTINGS if getattr(options, name) is not None}
     # Settings the module refuses are told before any cluster is started.
     kalidor.analyze_many([], **settings)
     reading = dict(band=options.band) if options.band else {}
@@ -191,38 +190,67 @@ def run_survey(options):
     return 1 if refused else 0
 
 
-def period_range(text):
+def number_pair(text):
     try:
-        low, high = (float(part) for part in text.split(":"))
+        first, second = (float(part) for part in text.split(":"))
     except ValueError:
-        raise argparse.ArgumentTypeError("MIN:MAX in days, not %r" % text)
-    return (low, high)
+        raise argparse.ArgumentTypeError("two numbers A:B, not %r" % text)
+    return (first, second)
 
 
 def fold_choice(text):
     return text if text == "best" else float(text)
 
 
+def prewhiten_choice(text):
+    return int(text) if text.isdigit() else text
+
+
+# The settings of kalidor.analyze_many that the options give, each the
+# option of kalidor's survey run of the same name.
+SETTINGS = ["periods", "grid", "oversample", "transform", "intervals", "peaks", "prewhiten", "weights", "fap",
+            "errors", "noise_window", "seed", "fold", "minima", "maxima", "period", "ephemeris",
+            "extrema_window"]
+
+
 def parse_options(arguments):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("inputs", nargs="+", metavar="INPUT", help="a folder, light-curve files, or a table")
-    parser.add_argument("--periods", type=period_range, required=True, metavar="MIN:MAX",
-                        help="trial periods in days")
-    parser.add_argument("--intervals", type=int, help="number of intervals (default: from the data)")
-    parser.add_argument("--peaks", type=int, default=5, help="the strongest peaks reported (default 5)")
-    parser.add_argument("--prewhiten", type=int, default=0, help="periods found in turn")
-    parser.add_argument("--fold", type=fold_choice, help="also fold at a period, or at the best one")
-    parser.add_argument("--band", help="the band of a table (default: the band with most estimates)")
-    parser.add_argument("--star-column", metavar="NAME", help="the column of a table that names the star")
-    parser.add_argument("--catalogue", metavar="FILE", help="also write one CSV row a star to FILE")
-    parser.add_argument("--jsonl", metavar="FILE", help="the records into FILE instead of standard output")
-    cluster = parser.add_mutually_exclusive_group()
+    analysis = parser.add_argument_group("the analysis, as kalidor's options of the same names")
+    analysis.add_argument("--periods", type=number_pair, required=True, metavar="MIN:MAX",
+                          help="trial periods in days")
+    analysis.add_argument("--grid", choices=["frequency", "period"])
+    analysis.add_argument("--oversample", type=float, metavar="S")
+    analysis.add_argument("--transform", choices=["auto", "exact", "fast"])
+    analysis.add_argument("--intervals", type=int, metavar="K")
+    analysis.add_argument("--peaks", type=int, metavar="M")
+    analysis.add_argument("--prewhiten", type=prewhiten_choice, metavar="M|auto[:M]")
+    analysis.add_argument("--weights", choices=["auto", "errors", "none"])
+    analysis.add_argument("--fap", metavar="baluev|model|bootstrap:B")
+    analysis.add_argument("--errors", metavar="formula|montecarlo:R")
+    analysis.add_argument("--noise-window", type=float, metavar="W")
+    analysis.add_argument("--seed", type=int, metavar="N")
+    analysis.add_argument("--fold", type=fold_choice, metavar="P|best")
+    analysis.add_argument("--minima", action="store_const", const=True)
+    analysis.add_argument("--maxima", action="store_const", const=True)
+    analysis.add_argument("--period", type=float, metavar="P", help="the period of the extrema")
+    analysis.add_argument("--ephemeris", type=number_pair, metavar="EPOCH:PERIOD")
+    analysis.add_argument("--extrema-window", type=float, metavar="SHARE")
+    reading = parser.add_argument_group("reading")
+    reading.add_argument("--band", help="the band of a table (default: the band with most estimates)")
+    reading.add_argument("--star-column", metavar="NAME",
+                         help="the column of a table that names the star; its stars are split over the cluster")
+    output = parser.add_argument_group("output")
+    output.add_argument("--catalogue", metavar="FILE", help="also write one CSV row a star to FILE")
+    output.add_argument("--jsonl", metavar="FILE", help="the records into FILE instead of standard output")
+    cluster = parser.add_argument_group("the cluster").add_mutually_exclusive_group()
     cluster.add_argument("--scheduler", metavar="ADDRESS", help="a running Dask scheduler (tcp://host:8786)")
     cluster.add_argument("--scheduler-file", metavar="FILE",
                          help="the file a running scheduler wrote (dask-scheduler --scheduler-file FILE)")
-    parser.add_argument("--workers", type=int, default=os.cpu_count(), help="workers of the local cluster")
-    parser.add_argument("--threads-per-worker", type=int, default=1, help="threads of each local worker")
+    local = parser.add_argument_group("a local cluster (without --scheduler)")
+    local.add_argument("--workers", type=int, default=os.cpu_count(), help="worker processes")
+    local.add_argument("--threads-per-worker", type=int, default=1, help="threads of each worker")
     parser.add_argument("--partition-size", type=int, default=50, help="files (or stars) a partition")
     return parser.parse_args(arguments)
 

@@ -1,7 +1,10 @@
 // Python arguments into the engine's light curve and settings.
 #include "curveinput.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <pybind11/numpy.h>
 
@@ -246,34 +249,269 @@ long WholeArgument(const py::handle &value, const std::string &what, long least)
     return number;
 }
 
-AnalysisSettings SettingsOfArguments(const py::handle &periods, const py::handle &intervals,
-                                     const py::handle &peaks, const py::handle &prewhiten,
-                                     const py::handle &window, const py::handle &fold, const py::handle &threads)
+namespace {
+
+bool Flag(const py::handle &value, const std::string &what)
 {
-    AnalysisSettings settings;
+    if (!py::isinstance<py::bool_>(value))
+        Refuse(what + " must be True or False");
+    return value.cast<bool>();
+}
+
+double PositiveNumber(const py::handle &value, const std::string &what)
+{
+    const double number = FiniteNumber(value, what);
+    if (!(number > 0))
+        Refuse(what + " must be above 0");
+    return number;
+}
+
+// A text among 'choices' (for the message, as the Python values read).
+std::string Choice(const py::handle &value, const std::string &what, const std::vector<std::string> &choices,
+                   const std::string &told)
+{
+    if (py::isinstance<py::str>(value))
+        for (const std::string &choice : choices)
+            if (value.cast<std::string>() == choice)
+                return choice;
+    Refuse(what + " must be " + told);
+}
+
+// "NAME:N" with a whole N of at least 'least', as the command line writes
+// a choice with its count; true and N when the text is NAME:N.
+bool CountedChoice(const py::handle &value, const std::string &name, long least, const std::string &what,
+                   long &count)
+{
+    if (!py::isinstance<py::str>(value))
+        return false;
+    const std::string text = value.cast<std::string>();
+    if (text.compare(0, name.size() + 1, name + ":") != 0)
+        return false;
+    const std::string digits = text.substr(name.size() + 1);
+    char *end = nullptr;
+    errno = 0;
+    const long number = digits.empty() || !std::isdigit(static_cast<unsigned char>(digits[0]))
+                            ? -1
+                            : std::strtol(digits.c_str(), &end, 10);
+    if (number < least || errno != 0 || *end != '\0' || number > 2147483647L)
+        Refuse(what + ": the count of " + name + ":N must be a whole number from " + std::to_string(least));
+    count = number;
+    return true;
+}
+
+void ReadPeriodRange(const py::handle &periods, AnalysisSettings &settings)
+{
     if (py::isinstance<py::str>(periods) || PySequence_Check(periods.ptr()) == 0 || py::len(periods) != 2)
         Refuse("periods must be a pair (MIN, MAX) of trial periods in days");
     const py::sequence range = py::reinterpret_borrow<py::sequence>(periods);
     settings.minimumPeriod = FiniteNumber(range[0], "the minimum period");
     settings.maximumPeriod = FiniteNumber(range[1], "the maximum period");
-    settings.intervals = intervals.is_none() ? 0 : WholeArgument(intervals, "intervals", 1);
-    settings.peaks = static_cast<int>(WholeArgument(peaks, "peaks", 1));
-    settings.prewhiten = static_cast<int>(WholeArgument(prewhiten, "prewhiten", 0));
-    if (!py::isinstance<py::bool_>(window))
-        Refuse("window must be True or False");
-    settings.window = window.cast<bool>();
-    if (!fold.is_none()) {
-        settings.fold = true;
-        if (py::isinstance<py::str>(fold)) {
-            if (fold.cast<std::string>() != "best")
-                Refuse("fold must be None, a period in days or \"best\"");
-            settings.foldAtBest = true;
-        } else {
-            settings.foldPeriod = FiniteNumber(fold, "fold");
-            if (!(settings.foldPeriod > 0))
-                Refuse("fold must be a positive period in days");
-        }
+}
+
+// The grid as the command line chooses it: the one named, else even in
+// period when the intervals are given, else even in frequency.
+void ReadGrid(const SettingArguments &a, AnalysisSettings &settings)
+{
+    settings.intervals = a.intervals.is_none() ? 0 : WholeArgument(a.intervals, "intervals", 1);
+    if (a.grid.is_none())
+        settings.grid = settings.intervals > 0 ? GridEvenInPeriod : GridEvenInFrequency;
+    else
+        settings.grid = Choice(a.grid, "grid", {"frequency", "period"}, "\"frequency\", \"period\" or None") ==
+                                "period"
+                            ? GridEvenInPeriod
+                            : GridEvenInFrequency;
+    settings.oversample = PositiveNumber(a.oversample, "oversample");
+    const std::string transform =
+        Choice(a.transform, "transform", {"auto", "exact", "fast"}, "\"auto\", \"exact\" or \"fast\"");
+    settings.transform = transform == "exact" ? TransformExact : transform == "fast" ? TransformFast
+                                                                                      : TransformAutomatic;
+}
+
+// prewhiten: a whole number, or "auto" (up to 10 periods) or "auto:M".
+void ReadPrewhitening(const py::handle &prewhiten, AnalysisSettings &settings)
+{
+    long count = 0;
+    if (py::isinstance<py::str>(prewhiten) && prewhiten.cast<std::string>() == "auto") {
+        settings.prewhitenAutomatic = true;
+        settings.prewhiten = 10;
+    } else if (CountedChoice(prewhiten, "auto", 1, "prewhiten", count)) {
+        settings.prewhitenAutomatic = true;
+        settings.prewhiten = static_cast<int>(count);
+    } else if (py::isinstance<py::str>(prewhiten)) {
+        Refuse("prewhiten must be a whole number, \"auto\" or \"auto:M\"");
+    } else {
+        settings.prewhiten = static_cast<int>(WholeArgument(prewhiten, "prewhiten", 0));
     }
-    settings.threads = static_cast<int>(WholeArgument(threads, "threads", 0));
+}
+
+void ReadStatistics(const SettingArguments &a, AnalysisSettings &settings)
+{
+    const std::string weights =
+        Choice(a.weights, "weights", {"auto", "errors", "none"}, "\"auto\", \"errors\" or \"none\"");
+    settings.weights = weights == "errors" ? WeightsFromErrors : weights == "none" ? WeightsNone : WeightsAutomatic;
+    long count = 0;
+    if (py::isinstance<py::str>(a.fap) && a.fap.cast<std::string>() == "baluev")
+        settings.falseAlarm = FalseAlarmBaluev;
+    else if (py::isinstance<py::str>(a.fap) && a.fap.cast<std::string>() == "model")
+        settings.falseAlarm = FalseAlarmModel;
+    else if (py::isinstance<py::str>(a.fap) && a.fap.cast<std::string>() == "bootstrap")
+        settings.falseAlarm = FalseAlarmBootstrap;
+    else if (CountedChoice(a.fap, "bootstrap", 1, "fap", count)) {
+        settings.falseAlarm = FalseAlarmBootstrap;
+        settings.bootstrapResamples = static_cast<int>(count);
+    } else
+        Refuse("fap must be \"baluev\", \"model\", \"bootstrap\" or \"bootstrap:B\"");
+    if (py::isinstance<py::str>(a.errors) && a.errors.cast<std::string>() == "formula")
+        settings.monteCarloRealisations = 0;
+    else if (CountedChoice(a.errors, "montecarlo", 2, "errors", count))
+        settings.monteCarloRealisations = static_cast<int>(count);
+    else
+        Refuse("errors must be \"formula\" or \"montecarlo:R\"");
+    settings.noiseWidth = a.noiseWindow.is_none() ? 0 : PositiveNumber(a.noiseWindow, "noise_window");
+    settings.seed = static_cast<unsigned long>(WholeArgument(a.seed, "seed", 0));
+}
+
+void ReadFold(const py::handle &fold, AnalysisSettings &settings)
+{
+    if (fold.is_none())
+        return;
+    settings.fold = true;
+    if (py::isinstance<py::str>(fold)) {
+        if (fold.cast<std::string>() != "best")
+            Refuse("fold must be None, a period in days or \"best\"");
+        settings.foldAtBest = true;
+    } else {
+        settings.foldPeriod = FiniteNumber(fold, "fold");
+        if (!(settings.foldPeriod > 0))
+            Refuse("fold must be a positive period in days");
+    }
+}
+
+// The times of extrema, with the command line's rules: minima or maxima,
+// not both, and their period, ephemeris and window only with one of them.
+void ReadExtrema(const SettingArguments &a, AnalysisSettings &settings)
+{
+    const bool minima = Flag(a.minima, "minima"), maxima = Flag(a.maxima, "maxima");
+    if (minima && maxima)
+        Refuse("minima and maxima exclude each other");
+    settings.extrema = minima || maxima;
+    settings.maxima = maxima;
+    if (!settings.extrema && (!a.period.is_none() || !a.ephemeris.is_none() || !a.extremaWindow.is_none()))
+        Refuse("period, ephemeris and extrema_window need minima=True or maxima=True");
+    if (!a.period.is_none())
+        settings.extremaPeriod = PositiveNumber(a.period, "period");
+    if (!a.ephemeris.is_none()) {
+        if (py::isinstance<py::str>(a.ephemeris) || PySequence_Check(a.ephemeris.ptr()) == 0 ||
+            py::len(a.ephemeris) != 2)
+            Refuse("ephemeris must be a pair (EPOCH, PERIOD): a reduced Julian date and a period in days");
+        const py::sequence pair = py::reinterpret_borrow<py::sequence>(a.ephemeris);
+        settings.ephemerisGiven = true;
+        settings.ephemerisEpoch = FiniteNumber(pair[0], "the ephemeris's epoch");
+        settings.ephemerisPeriod = PositiveNumber(pair[1], "the ephemeris's period");
+    }
+    if (!a.extremaWindow.is_none()) {
+        settings.extremaWindow = PositiveNumber(a.extremaWindow, "extrema_window");
+        if (settings.extremaWindow > 1)
+            Refuse("extrema_window must be a share of the period above 0 and at most 1");
+    }
+}
+
+} // namespace
+
+AnalysisSettings SettingsOfArguments(const SettingArguments &a)
+{
+    AnalysisSettings settings;
+    ReadPeriodRange(a.periods, settings);
+    ReadGrid(a, settings);
+    settings.peaks = static_cast<int>(WholeArgument(a.peaks, "peaks", 1));
+    ReadPrewhitening(a.prewhiten, settings);
+    ReadStatistics(a, settings);
+    settings.window = Flag(a.window, "window");
+    ReadFold(a.fold, settings);
+    ReadExtrema(a, settings);
+    settings.threads = static_cast<int>(WholeArgument(a.threads, "threads", 0));
+    return settings;
+}
+
+namespace {
+
+struct NamedSetting {
+    const char *name;
+    py::object SettingArguments::*member;
+};
+
+const NamedSetting NamedSettings[] = {
+    {"periods", &SettingArguments::periods},       {"grid", &SettingArguments::grid},
+    {"oversample", &SettingArguments::oversample}, {"transform", &SettingArguments::transform},
+    {"intervals", &SettingArguments::intervals},   {"peaks", &SettingArguments::peaks},
+    {"prewhiten", &SettingArguments::prewhiten},   {"weights", &SettingArguments::weights},
+    {"fap", &SettingArguments::fap},               {"errors", &SettingArguments::errors},
+    {"noise_window", &SettingArguments::noiseWindow}, {"seed", &SettingArguments::seed},
+    {"window", &SettingArguments::window},         {"fold", &SettingArguments::fold},
+    {"minima", &SettingArguments::minima},         {"maxima", &SettingArguments::maxima},
+    {"period", &SettingArguments::period},         {"ephemeris", &SettingArguments::ephemeris},
+    {"extrema_window", &SettingArguments::extremaWindow}, {"threads", &SettingArguments::threads},
+};
+
+std::vector<std::string> NamesOfSettings()
+{
+    std::vector<std::string> names;
+    for (const NamedSetting &setting : NamedSettings)
+        names.push_back(setting.name);
+    return names;
+}
+
+[[noreturn]] void RefuseCall(const std::string &message) { throw py::type_error(message); }
+
+bool Among(const std::vector<std::string> &names, const std::string &name)
+{
+    for (const std::string &known : names)
+        if (known == name)
+            return true;
+    return false;
+}
+
+} // namespace
+
+const std::vector<std::string> SettingNames = NamesOfSettings();
+
+NamedArguments ArgumentsByName(const std::string &function, const py::args &args, const py::kwargs &kwargs,
+                               const std::vector<std::string> &positional,
+                               const std::vector<std::string> &keywordOnly, const std::vector<std::string> &required)
+{
+    NamedArguments named;
+    if (args.size() > positional.size())
+        RefuseCall(function + "() takes at most " + std::to_string(positional.size()) +
+                   " positional arguments but " + std::to_string(args.size()) + " were given");
+    for (std::size_t i = 0; i < args.size(); ++i)
+        named[positional[i]] = py::reinterpret_borrow<py::object>(args[i]);
+    for (const auto &item : kwargs) {
+        const std::string name = item.first.cast<std::string>();
+        if (!Among(positional, name) && !Among(keywordOnly, name))
+            RefuseCall(function + "() got an unexpected keyword argument '" + name + "'");
+        if (named.count(name) != 0)
+            RefuseCall(function + "() got multiple values for argument '" + name + "'");
+        named[name] = py::reinterpret_borrow<py::object>(item.second);
+    }
+    for (const std::string &name : required)
+        if (named.count(name) == 0)
+            RefuseCall(function + "() missing required argument: '" + name + "'");
+    return named;
+}
+
+py::object ArgumentOr(const NamedArguments &arguments, const std::string &name, py::object otherwise)
+{
+    const auto found = arguments.find(name);
+    return found == arguments.end() ? otherwise : found->second;
+}
+
+SettingArguments SettingArgumentsOf(const NamedArguments &arguments)
+{
+    SettingArguments settings;
+    for (const NamedSetting &setting : NamedSettings) {
+        const auto found = arguments.find(setting.name);
+        if (found != arguments.end())
+            settings.*setting.member = found->second;
+    }
     return settings;
 }

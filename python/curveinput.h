@@ -4,6 +4,7 @@
 // pybind11::value_error) whose text says which argument is wrong and why;
 // nothing here releases the GIL, so every function is called with it held.
 #pragma once
+#include <map>
 #include <pybind11/pybind11.h>
 #include <string>
 #include <vector>
@@ -42,16 +43,62 @@ struct CurveEntry {
 };
 CurveEntry CurveOfEntry(const pybind11::handle &entry, std::size_t index);
 
-// The settings of analyze's keyword arguments, checked as the command
-// line checks its options: periods a pair (MIN, MAX) of finite numbers;
-// intervals None (chosen from the data) or a whole number of at least 1;
-// peaks at least 1; prewhiten at least 0; fold None, a positive period or
-// "best"; threads at least 0 (0: automatic).  That MIN is positive and
-// below MAX is the engine's refusal, as it is for the command line.
-AnalysisSettings SettingsOfArguments(const pybind11::handle &periods, const pybind11::handle &intervals,
-                                     const pybind11::handle &peaks, const pybind11::handle &prewhiten,
-                                     const pybind11::handle &window, const pybind11::handle &fold,
-                                     const pybind11::handle &threads);
+// The keyword arguments of the settings, each a Python value; the defaults
+// are those of analyze (and of the command line).
+struct SettingArguments {
+    pybind11::object periods = pybind11::none();
+    pybind11::object grid = pybind11::none();             // "frequency", "period", or None: period with intervals
+    pybind11::object oversample = pybind11::float_(10.0);
+    pybind11::object transform = pybind11::str("auto");   // "auto", "exact" or "fast"
+    pybind11::object intervals = pybind11::none();        // of the period grid; None: from the data
+    pybind11::object peaks = pybind11::int_(5);
+    pybind11::object prewhiten = pybind11::int_(0);       // M, "auto" or "auto:M"
+    pybind11::object weights = pybind11::str("auto");     // "auto", "errors" or "none"
+    pybind11::object fap = pybind11::str("baluev");       // "baluev", "model", "bootstrap" or "bootstrap:B"
+    pybind11::object errors = pybind11::str("formula");   // "formula" or "montecarlo:R"
+    pybind11::object noiseWindow = pybind11::none();      // c/d; None: automatic
+    pybind11::object seed = pybind11::int_(1);
+    pybind11::object window = pybind11::bool_(false);
+    pybind11::object fold = pybind11::none();             // None, a period or "best"
+    pybind11::object minima = pybind11::bool_(false);
+    pybind11::object maxima = pybind11::bool_(false);
+    pybind11::object period = pybind11::none();           // of the extrema; None: the ephemeris's or the best
+    pybind11::object ephemeris = pybind11::none();        // (EPOCH, PERIOD) or None
+    pybind11::object extremaWindow = pybind11::none();    // share of the period; None: 0.25
+    pybind11::object threads = pybind11::int_(0);
+};
+
+// The settings of the keyword arguments, checked as the command line checks
+// its options: periods a pair (MIN, MAX) of finite numbers; the grid named,
+// or even in period when intervals (at least 1) are given, else even in
+// frequency; oversample above 0; peaks at least 1; prewhiten at least 0,
+// "auto" (up to 10 periods) or "auto:M"; weights, fap and errors among
+// their names ("bootstrap:B" B resamples, "montecarlo:R" at least 2
+// refits); noise_window None or above 0; seed at least 0; fold None, a
+// positive period or "best"; minima or maxima, not both, and period,
+// ephemeris (EPOCH, PERIOD) and extrema_window (0 to 1) only with one of
+// them; threads at least 0 (0: automatic).  That MIN is positive and below
+// MAX is the engine's refusal, as it is for the command line.
+AnalysisSettings SettingsOfArguments(const SettingArguments &arguments);
+
+// The arguments of a call of 'function' by their names: the positional
+// ones in the order of 'positional', then the keywords, each of which must
+// be in 'positional' or 'keywordOnly'; 'required' must be there.  An
+// unknown, repeated or missing argument raises TypeError as Python's own
+// functions do.
+typedef std::map<std::string, pybind11::object> NamedArguments;
+NamedArguments ArgumentsByName(const std::string &function, const pybind11::args &args,
+                               const pybind11::kwargs &kwargs, const std::vector<std::string> &positional,
+                               const std::vector<std::string> &keywordOnly, const std::vector<std::string> &required);
+
+// The names of the settings in SettingArguments, as the Python functions
+// take them, and the settings of those among the named arguments (the
+// others keep their defaults).
+extern const std::vector<std::string> SettingNames;
+SettingArguments SettingArgumentsOf(const NamedArguments &arguments);
+
+// The named argument, or 'otherwise' when it was not given.
+pybind11::object ArgumentOr(const NamedArguments &arguments, const std::string &name, pybind11::object otherwise);
 
 // A whole number of at least 'least' (Python int or numpy integer, not a
 // bool), for 'what'.

@@ -72,12 +72,29 @@ py::array_t<double> ArrayOwning(std::vector<double> &&values)
     return py::array_t<double>(static_cast<py::ssize_t>(owned->size()), owned->data(), free);
 }
 
-py::object Analyze(py::handle time, py::handle mag, py::handle err, py::handle periods, py::handle intervals,
-                   py::handle peaks, py::handle prewhiten, py::handle window, py::handle fold, py::handle timeScale,
-                   py::handle band, py::handle name, py::handle file, py::handle skipped, py::handle threads)
+// What a light curve's arrays come with, beside the settings.
+const std::vector<std::string> CurveNames = {"time_scale", "band", "name", "file", "skipped"};
+
+std::vector<std::string> Joined(std::vector<std::string> names, const std::vector<std::string> &more)
 {
-    const LightCurve curve = CurveOfArrays(time, mag, err, timeScale, band, name, file, skipped);
-    const AnalysisSettings settings = SettingsOfArguments(periods, intervals, peaks, prewhiten, window, fold, threads);
+    names.insert(names.end(), more.begin(), more.end());
+    return names;
+}
+
+LightCurve CurveOfNamed(const NamedArguments &a)
+{
+    const py::object none = py::none();
+    return CurveOfArrays(a.at("time"), a.at("mag"), ArgumentOr(a, "err", none),
+                         ArgumentOr(a, "time_scale", py::str("JD")), ArgumentOr(a, "band", none),
+                         ArgumentOr(a, "name", none), ArgumentOr(a, "file", none), ArgumentOr(a, "skipped", none));
+}
+
+py::object Analyze(const py::args &args, const py::kwargs &kwargs)
+{
+    const NamedArguments a = ArgumentsByName("analyze", args, kwargs, {"time", "mag", "err"},
+                                             Joined(SettingNames, CurveNames), {"time", "mag", "periods"});
+    const LightCurve curve = CurveOfNamed(a);
+    const AnalysisSettings settings = SettingsOfArguments(SettingArgumentsOf(a));
     SignalWatch watch{OnMainThread()};
     AnalysisOutcome outcome;
     std::vector<std::string> notes;
@@ -100,18 +117,25 @@ py::object Analyze(py::handle time, py::handle mag, py::handle err, py::handle p
         throw py::error_already_set();
     if (!outcome.ok)
         throw py::value_error(outcome.error.english);
+    // As the batch run, which refuses times of extrema that cannot be had.
+    if (outcome.report.hasExtrema && !outcome.report.extrema.error.empty())
+        throw py::value_error(outcome.report.extrema.error);
     WarnOfNotes(notes);
     PeriodReport report = outcome.report;
     report.star = curve.name;
     return ParsedJson(JsonReportLine(report));
 }
 
-py::tuple Spectrum(py::handle time, py::handle mag, py::handle periods, py::handle intervals, py::handle threads)
+// The settings that shape a spectrum; the others are analyze's alone.
+const std::vector<std::string> SpectrumSettingNames = {"periods", "grid",    "oversample", "transform",
+                                                       "intervals", "weights", "threads"};
+
+py::tuple Spectrum(const py::args &args, const py::kwargs &kwargs)
 {
-    const LightCurve curve = CurveOfArrays(time, mag, py::none(), py::str("JD"), py::none(), py::none(), py::none(),
-                                           py::none());
-    const AnalysisSettings settings =
-        SettingsOfArguments(periods, intervals, py::int_(1), py::int_(0), py::bool_(false), py::none(), threads);
+    const NamedArguments a = ArgumentsByName("spectrum", args, kwargs, {"time", "mag", "err"}, SpectrumSettingNames,
+                                             {"time", "mag", "periods"});
+    const LightCurve curve = CurveOfNamed(a);
+    const AnalysisSettings settings = SettingsOfArguments(SettingArgumentsOf(a));
     SignalWatch watch{OnMainThread()};
     std::vector<double> trialPeriods, powers;
     EngineError error;
@@ -139,12 +163,14 @@ py::tuple Spectrum(py::handle time, py::handle mag, py::handle periods, py::hand
     return py::make_tuple(ArrayOwning(std::move(trialPeriods)), ArrayOwning(std::move(powers)));
 }
 
-py::list AnalyzeMany(py::handle curves, py::handle periods, py::handle intervals, py::handle peaks,
-                     py::handle prewhiten, py::handle window, py::handle fold, py::handle threads,
-                     py::handle jsonLines)
+py::list AnalyzeMany(const py::args &args, const py::kwargs &kwargs)
 {
+    const NamedArguments a = ArgumentsByName("analyze_many", args, kwargs, {"light_curves"},
+                                             Joined(SettingNames, {"json_lines"}), {"light_curves", "periods"});
+    const py::object jsonLines = ArgumentOr(a, "json_lines", py::bool_(false));
     if (!py::isinstance<py::bool_>(jsonLines))
         throw py::value_error("json_lines must be True or False");
+    const py::object curves = a.at("light_curves");
     if (py::isinstance<py::str>(curves) || py::isinstance<py::dict>(curves) || !py::isinstance<py::iterable>(curves))
         throw py::value_error("analyze_many takes a list of light curves (dicts or tuples of arrays)");
     std::vector<LightCurve> list;
@@ -154,15 +180,14 @@ py::list AnalyzeMany(py::handle curves, py::handle periods, py::handle intervals
         list.push_back(std::move(read.curve));
         refusals.push_back(std::move(read.refusal));
     }
-    const AnalysisSettings settings =
-        SettingsOfArguments(periods, intervals, peaks, prewhiten, window, fold, py::int_(0));
-    const int poolThreads = static_cast<int>(WholeArgument(threads, "threads", 0));
+    // threads: the light curves analysed at once, each pass on one thread.
+    const AnalysisSettings settings = SettingsOfArguments(SettingArgumentsOf(a));
     SignalWatch watch{OnMainThread()};
     std::vector<std::string> records;
     bool complete;
     {
         py::gil_scoped_release release;
-        complete = AnalyseLightCurves(list, refusals, settings, poolThreads, [&watch] { return watch.Raised(); },
+        complete = AnalyseLightCurves(list, refusals, settings, settings.threads, [&watch] { return watch.Raised(); },
                                       SignalPollMilliseconds, records);
     }
     if (!complete)
@@ -223,77 +248,100 @@ ValueError with the command line's message.
     2.5
 )";
 
-const char *const AnalyzeDoc = R"(analyze(time, mag, err=None, *, periods, intervals=None, peaks=5, prewhiten=0, window=False, fold=None, time_scale='JD', band=None, name=None, file=None, skipped=None, threads=0)
+const char *const AnalyzeDoc = R"(analyze(time, mag, err=None, *, periods, grid=None, oversample=10.0, transform='auto', intervals=None, peaks=5, prewhiten=0, weights='auto', fap='baluev', errors='formula', noise_window=None, seed=1, window=False, fold=None, minima=False, maxima=False, period=None, ephemeris=None, extrema_window=None, threads=0, time_scale='JD', band=None, name=None, file=None, skipped=None)
 --
 
 Analyse one light curve; return its period report as a dict.
 
-The dict has exactly the keys and values of ``kalidor --periods MIN:MAX
---report json`` on the same estimates (the same doubles to the last bit):
-file, band, time_scale, observations, first, last, span, mean_magnitude,
-skipped, grid, significance_level, peaks and, when asked, prewhitening and
-fold; "star" as well when a name is given.  Numbers that no fit could give
-are None.
+The dict has exactly the keys and values of kalidor --periods MIN:MAX
+--report json with the same options on the same estimates (the same
+doubles to the last bit): file, band, time_scale, observations, first,
+last, span, mean_magnitude, skipped, grid, significance_level, peaks and
+what the options add (prewhitening, fold, extrema ...); "star" as well
+when a name is given.  Numbers that no fit could give are None.
 
+The light curve:
 time, mag     one-dimensional arrays of equal length: times in days (any
-              order) and magnitudes; integer dtypes are converted, strided
-              arrays are fine; strings, booleans and more dimensions are
-              refused.
+              order; kalidor's files hold JD - 2400000) and magnitudes;
+              integer dtypes are converted, strided arrays are fine;
+              strings, booleans and more dimensions are refused.
 err           the uncertainties, one a time, or None.
-periods       (MIN, MAX): the range of trial periods in days.
-intervals     the number of grid intervals K (K + 1 trial periods); None
-              chooses ten grid points across the narrowest peak.
-peaks         the strongest peaks reported (at least 1).
-prewhiten     periods found in turn by prewhitening (0: none).
-window        also compute the spectral window (no file is written).
-fold          None, a period in days, or "best" (the strongest peak).
 time_scale    "JD", "HJD" or "BJD_TDB": what the times are, for the report.
 band, name    the band and the star's name, for the report.
 file          the input file's name, for the report (default "").
 skipped       {"limits": L, "other_bands": B, "empty": E}: rows a reader
               left out, for the report (read_table gives it).
+
+The settings, each the command line's option of the same name:
+periods       (MIN, MAX): the range of trial periods in days (required).
+grid          "frequency" (evenly spaced in frequency) or "period"; None:
+              "period" when intervals are given, else "frequency".
+oversample    grid points per peak width of the frequency grid.
+transform     "auto", "exact" or "fast": what takes the frequency grid's sums.
+intervals     the intervals K of the period grid (K + 1 trial periods);
+              None chooses ten grid points across the narrowest peak.
+peaks         the strongest peaks reported (at least 1).
+prewhiten     periods found in turn (0: none), or "auto" / "auto:M": while
+              the next peak has S/N >= 4 and a false alarm below 0.01.
+weights       "auto" (1/err^2 when every estimate has an uncertainty),
+              "errors" or "none".
+fap           "baluev", "model", "bootstrap" or "bootstrap:B" (B resamples).
+errors        "formula" or "montecarlo:R": also period errors of R refits.
+noise_window  the full width (c/d) of the S/N noise window; None: automatic.
+seed          of the bootstrap and Monte Carlo draws.
+window        also compute the spectral window (no file is written).
+fold          None, a period in days, or "best" (the strongest peak).
+minima, maxima  time each minimum (or maximum) of the light, with its O-C.
+period        the extrema's period; None: the ephemeris's or the strongest.
+ephemeris     (EPOCH, PERIOD) of the O-C; None: the first extremum's.
+extrema_window  the window around each extremum, a share of the period
+              (None: 0.25).
 threads       threads of a large spectrum pass; 0 chooses.
 
 The engine's notes (a maximum period beyond the span of the data, a grid
-too coarse for the peaks) are issued as kalidor.AnalysisWarning.  Refused
-data or settings (fewer than 5 estimates, NaN, arrays of different lengths,
-MIN not below MAX ...) raise ValueError with the command line's message.
+too coarse for the peaks, residuals that are correlated ...) are issued as
+kalidor.AnalysisWarning; the command line writes them on standard error.
+Refused data or settings (fewer than 5 estimates, NaN, arrays of different
+lengths, MIN not below MAX ...) raise ValueError with the command line's
+message; so do times of extrema that were asked for and cannot be had.
 )";
 
-const char *const SpectrumDoc = R"(spectrum(time, mag, *, periods, intervals=None, threads=0)
+const char *const SpectrumDoc = R"(spectrum(time, mag, err=None, *, periods, grid=None, oversample=10.0, transform='auto', intervals=None, weights='auto', threads=0)
 --
 
 The power spectrum of a light curve: return (periods, powers).
 
-Two numpy arrays of K + 1 values over the grid that analyze searches: the
-trial periods from MIN to MAX and the powers of the magnitudes centred on
-their mean, the numbers of the spectrum file (STEM.ven) that the command line
-writes for the same data and settings.  No file is written.  The arguments
+Two numpy arrays over the grid that analyze searches with the same
+settings: the trial periods from MIN to MAX and the powers of the
+magnitudes centred on their mean (weighted by 1/err^2 as analyze weighs
+them), the numbers of the spectrum file (STEM.ven) that the command line
+writes for the same data and options.  No file is written.  The arguments
 and refusals are those of analyze.
 )";
 
-const char *const AnalyzeManyDoc = R"(analyze_many(light_curves, *, periods, intervals=None, peaks=5, prewhiten=0, window=False, fold=None, threads=0, json_lines=False)
+const char *const AnalyzeManyDoc = R"(analyze_many(light_curves, *, periods, grid=None, oversample=10.0, transform='auto', intervals=None, peaks=5, prewhiten=0, weights='auto', fap='baluev', errors='formula', noise_window=None, seed=1, window=False, fold=None, minima=False, maxima=False, period=None, ephemeris=None, extrema_window=None, threads=0, json_lines=False)
 --
 
-Analyse many light curves over several threads; return one dict each.
+Analyse many light curves over several threads; return one record each.
 
 light_curves  a list (or any iterable) of light curves, each a dict with the
               keys of analyze's arguments (time, mag and optionally err,
               time_scale, band, name, file, skipped), such as read_table
-              gives, or a tuple (time, mag) or (time, mag, err).
+              and read_stars give, or a tuple (time, mag) or (time, mag, err).
 threads       how many light curves are analysed at once, each on one
               thread (0: every usable core).
 json_lines    True gives each record as the text the survey run prints
               (one JSON Lines record ending in a line feed) instead of a dict.
 The other settings are analyze's, the same for every light curve.
 
-The reports come in the order of the light curves.  Each is the record that
-kalidor's survey run prints for the star: analyze's dict, with "star" (the
-name, when given) and "notes" (the engine's notes, when there are any).  A
-light curve the engine refuses gets {"file": ..., "star": ..., "error": ...}
-instead, and the others are analysed all the same.  An entry that is no
-light curve at all (not a dict or tuple, strings for numbers, 2-D arrays)
-raises ValueError naming its index before anything is computed.
+The records come in the order of the light curves.  Each is the record
+that kalidor's survey run prints for the star: analyze's dict, with "star"
+(the name, when given) and "notes" (the engine's notes, when there are
+any).  A light curve the engine refuses gets {"file": ..., "star": ...,
+"error": ...} instead, and so does a star that read_stars gives as
+refused; the others are analysed all the same.  An entry that is no light
+curve at all (not a dict or tuple, strings for numbers, 2-D arrays) raises
+ValueError naming its index before anything is computed.
 )";
 
 const char *const ReadTableDoc = R"(read_table(path, band=None, *, heliocentric=None, barycentric=None, survey_columns=False, flux='pdcsap', flux_units='mag', max_estimates=None)
@@ -366,15 +414,9 @@ PYBIND11_MODULE(kalidor, m)
     m.attr("MAX_INTERVALS") = MaxIntervals;
 
     const py::none none;
-    m.def("analyze", &Analyze, AnalyzeDoc, py::arg("time"), py::arg("mag"), py::arg("err") = none, py::kw_only(),
-          py::arg("periods"), py::arg("intervals") = none, py::arg("peaks") = 5, py::arg("prewhiten") = 0,
-          py::arg("window") = false, py::arg("fold") = none, py::arg("time_scale") = "JD", py::arg("band") = none,
-          py::arg("name") = none, py::arg("file") = none, py::arg("skipped") = none, py::arg("threads") = 0);
-    m.def("spectrum", &Spectrum, SpectrumDoc, py::arg("time"), py::arg("mag"), py::kw_only(), py::arg("periods"),
-          py::arg("intervals") = none, py::arg("threads") = 0);
-    m.def("analyze_many", &AnalyzeMany, AnalyzeManyDoc, py::arg("light_curves"), py::kw_only(), py::arg("periods"),
-          py::arg("intervals") = none, py::arg("peaks") = 5, py::arg("prewhiten") = 0, py::arg("window") = false,
-          py::arg("fold") = none, py::arg("threads") = 0, py::arg("json_lines") = false);
+    m.def("analyze", &Analyze, AnalyzeDoc);
+    m.def("spectrum", &Spectrum, SpectrumDoc);
+    m.def("analyze_many", &AnalyzeMany, AnalyzeManyDoc);
     m.def("read_table", &ReadTableOf, ReadTableDoc, py::arg("path"), py::arg("band") = none, py::kw_only(),
           py::arg("heliocentric") = none, py::arg("barycentric") = none, py::arg("survey_columns") = false,
           py::arg("flux") = "pdcsap", py::arg("flux_units") = "mag", py::arg("max_estimates") = none);

@@ -102,6 +102,9 @@ std::string RecordOfAnalysis(const LightCurve &curve, const AnalysisOutcome &out
     PeriodReport report = outcome.report;
     report.star = curve.name;
     report.notes = notes;
+    // A star whose extrema cannot be timed keeps its period report.
+    if (report.hasExtrema && !report.extrema.error.empty())
+        report.notes.push_back("no times of extrema: " + report.extrema.error);
     return JsonReportLine(report);
 }
 

@@ -11,8 +11,9 @@
 
 // The survey run's JSON Lines record of one analysed light curve: the
 // report on one line with "star" (the curve's name, when it has one) and
-// "notes" (when the analysis had any), or {"file", "star", "error"} when
-// the engine refused the curve.  Ends with a line feed.
+// "notes" (when the analysis had any, and "no times of extrema: WHY" when
+// they were asked for and none could be timed), or {"file", "star",
+// "error"} when the engine refused the curve.  Ends with a line feed.
 std::string RecordOfAnalysis(const LightCurve &curve, const AnalysisOutcome &outcome,
                              const std::vector<std::string> &notes);
 

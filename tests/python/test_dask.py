@@ -87,7 +87,8 @@ def table_of_stars(tmp_path_factory):
 @pytest.mark.parametrize("split", ["files", "stars"])
 def test_a_table_of_stars_gives_the_catalogue_of_the_survey_run(table_of_stars, cluster, split):
     folder = table_of_stars
-    options = ["--periods", "0.5:50", "--band", "V", "--star-column", "Star"]
+    options = ["--periods", "0.5:50", "--band", "V", "--star-column", "Star", "--fap", "model", "--prewhiten",
+               "auto:2", "--transform", "exact"]
     status, records, err = run_kalidor(options + ["--catalogue", "cli.csv", "stars.csv"], folder)
     assert status == 1, err  # Y Cyg has no estimate in V
     # The stars of the table split over the workers of a local cluster that
@@ -97,7 +98,8 @@ def test_a_table_of_stars_gives_the_catalogue_of_the_survey_run(table_of_stars, 
         script_options = options + ["--workers", "2"]
     else:
         (folder / "scheduler.json").write_text(json.dumps({"address": cluster.scheduler_address}))
-        script_options = ["--periods", "0.5:50", "--band", "V", "--scheduler-file", "scheduler.json"]
+        script_options = [o for o in options if o not in ("--star-column", "Star")]
+        script_options += ["--scheduler-file", "scheduler.json"]
     status, out, err = run_script(script_options + ["--catalogue", "dask.csv", "--partition-size", "2",
                                                     "stars.csv"], folder)
     assert status == 1, err
@@ -119,4 +121,4 @@ def test_bad_settings_end_the_script_with_a_message(tmp_path):
     assert (status, err) == (1, "survey_dask.py: intervals must be a whole number from 1 to 2147483647\n")
     assert (tmp_path / "c.csv").read_text().startswith("star,file,band,")  # the earlier one stays
     status, _, err = run_script(["--periods", "5", "empty"], tmp_path)
-    assert status == 2 and "MIN:MAX in days" in err
+    assert status == 2 and "argument --periods: two numbers A:B, not '5'" in err

@@ -4,12 +4,13 @@ it takes in other forms than contiguous float64 arrays, with the numbers of
 the plain form.
 """
 import json
+import warnings
 
 import numpy
 import pytest
 
 import kalidor
-from conftest import run_kalidor, write_julian_dates
+from conftest import read_julian_dates, run_kalidor, write_julian_dates
 
 T = numpy.linspace(50000.0, 50030.0, 40)
 M = 10 + 0.3 * numpy.sin(2 * numpy.pi * T / 3.7)
@@ -64,6 +65,29 @@ SETTING_REFUSALS = [
     ("a fold of zero", dict(periods=P, fold=0), "fold must be a positive period in days"),
     ("a fold by name", dict(periods=P, fold="strongest"), 'fold must be None, a period in days or "best"'),
     ("a window of 1", dict(periods=P, window=1), "window must be True or False"),
+    ("a grid by another name", dict(periods=P, grid="log"), 'grid must be "frequency", "period" or None'),
+    ("no oversampling", dict(periods=P, oversample=0), "oversample must be above 0"),
+    ("a transform by another name", dict(periods=P, transform="fft"), 'transform must be "auto", "exact" or "fast"'),
+    ("prewhitening by another name", dict(periods=P, prewhiten="all"), 'prewhiten must be a whole number, "auto"'),
+    ("automatic prewhitening of none", dict(periods=P, prewhiten="auto:0"), "prewhiten: the count of auto:N"),
+    ("weights by another name", dict(periods=P, weights="sigma"), 'weights must be "auto", "errors" or "none"'),
+    ("a false alarm by another name", dict(periods=P, fap="exact"), 'fap must be "baluev", "model", "bootstrap"'),
+    ("a bootstrap of no draws", dict(periods=P, fap="bootstrap:0"), "fap: the count of bootstrap:N"),
+    ("a bootstrap of a fraction", dict(periods=P, fap="bootstrap:2.5"), "fap: the count of bootstrap:N"),
+    ("one Monte Carlo refit", dict(periods=P, errors="montecarlo:1"), "errors: the count of montecarlo:N"),
+    ("errors by another name", dict(periods=P, errors="bootstrap"), 'errors must be "formula" or "montecarlo:R"'),
+    ("a noise window of zero", dict(periods=P, noise_window=0), "noise_window must be above 0"),
+    ("a negative seed", dict(periods=P, seed=-1), "seed must be a whole number from 0"),
+    ("minima and maxima", dict(periods=P, minima=True, maxima=True), "minima and maxima exclude each other"),
+    ("a period without extrema", dict(periods=P, period=3), "period, ephemeris and extrema_window need"),
+    ("an extrema window without extrema", dict(periods=P, extrema_window=0.2), "period, ephemeris and extrema"),
+    ("an ephemeris of one number", dict(periods=P, maxima=True, ephemeris=50000),
+     "ephemeris must be a pair (EPOCH, PERIOD)"),
+    ("an ephemeris of no period", dict(periods=P, maxima=True, ephemeris=(50000, 0)),
+     "the ephemeris's period must be above 0"),
+    ("an extrema window beyond 1", dict(periods=P, minima=True, extrema_window=1.5),
+     "extrema_window must be a share of the period above 0 and at most 1"),
+    ("minima of a number", dict(periods=P, minima=1), "minima must be True or False"),
     ("negative threads", dict(periods=P, threads=-1), "threads must be a whole number from 0"),
     ("a time scale", dict(periods=P, time_scale="UTC"), 'time_scale must be "JD", "HJD" or "BJD_TDB"'),
     ("a band of a number", dict(periods=P, band=5), "band must be a text (str)"),
@@ -91,27 +115,47 @@ def test_bad_settings_are_refused_with_the_message(case, keywords, message):
     assert str(refusal.value).startswith(message)
 
 
-def test_periods_are_a_required_keyword():
-    with pytest.raises(TypeError):
-        kalidor.analyze(T, M)
-    with pytest.raises(TypeError):
-        kalidor.analyze(T, M, None, (1, 10))
+@pytest.mark.parametrize("call, message", [
+    (lambda: kalidor.analyze(T, M), "analyze() missing required argument: 'periods'"),
+    (lambda: kalidor.analyze(T, M, None, (1, 10)), "analyze() takes at most 3 positional arguments but 4 were given"),
+    (lambda: kalidor.analyze(T, M, periods=P, intervls=5), "analyze() got an unexpected keyword argument 'intervls'"),
+    (lambda: kalidor.analyze(T, M, None, periods=P, err=None), "analyze() got multiple values for argument 'err'"),
+    (lambda: kalidor.analyze(mag=M, periods=P), "analyze() missing required argument: 'time'"),
+    (lambda: kalidor.spectrum(T, M, periods=P, peaks=3), "spectrum() got an unexpected keyword argument 'peaks'"),
+    (lambda: kalidor.analyze_many([(T, M)], periods=P, name="X"),
+     "analyze_many() got an unexpected keyword argument 'name'"),
+])
+def test_calls_that_do_not_fit_the_signature_raise_type_error(call, message):
+    with pytest.raises(TypeError) as refusal:
+        call()
+    assert str(refusal.value) == message
+
+
+def test_arguments_may_be_given_by_name():
+    assert same(kalidor.analyze(time=T, mag=M, err=None, periods=P)) == same(kalidor.analyze(T, M, periods=P))
+    periods, powers = kalidor.spectrum(mag=M, time=T, periods=P)
+    assert periods.shape == powers.shape
 
 
 # Data the command line refuses in a Julian-date file, and its message.
-@pytest.mark.parametrize("times, magnitudes, periods", [
-    ([1, 2, 3, 4], [5, 6, 5, 6], "1:10"),
-    (range(10), [7] * 10, "1:10"),
-    ([3] * 8, range(8), "1:10"),
+@pytest.mark.parametrize("times, magnitudes, options, settings", [
+    ([1, 2, 3, 4], [5, 6, 5, 6], [], {}),
+    (range(10), [7] * 10, [], {}),
+    ([3] * 8, range(8), [], {}),
+    (range(10), [5, 6] * 5, ["--weights", "errors"], dict(weights="errors")),
+    (numpy.arange(0, 40, 0.5), numpy.sin(numpy.arange(0, 40, 0.5)) ** 8, ["--maxima", "--period", "0.3"],
+     dict(maxima=True, period=0.3)),
 ])
-def test_the_messages_are_those_of_the_command_line(tmp_path, times, magnitudes, periods):
+def test_the_messages_are_those_of_the_command_line(tmp_path, times, magnitudes, options, settings):
     write_julian_dates(tmp_path / "bad.jud", times, magnitudes)
-    status, _, err = run_kalidor(["--periods", periods, "bad.jud"], tmp_path)
+    status, _, err = run_kalidor(["--periods", "1:10"] + options + ["bad.jud"], tmp_path)
     assert status == 1
-    low, high = (float(p) for p in periods.split(":"))
-    with pytest.raises(ValueError) as refusal:
-        kalidor.analyze(numpy.array(times, float), numpy.array(magnitudes, float), periods=(low, high))
-    assert err == "kalidor: %s\n" % refusal.value
+    times, magnitudes = read_julian_dates(tmp_path / "bad.jud")
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", kalidor.AnalysisWarning)
+        with pytest.raises(ValueError) as refusal:
+            kalidor.analyze(times, magnitudes, periods=(1, 10), **settings)
+    assert err.endswith("kalidor: %s\n" % refusal.value)
 
 
 def same(report):

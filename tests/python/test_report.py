@@ -23,6 +23,20 @@ BATCH_CASES = [
      dict(periods=(0.5, 3), intervals=2000, prewhiten=3, threads=2)),
     # A maximum period beyond the span and a grid too coarse: the notes.
     ("tcas.jud", ["--periods", "300:9000", "--intervals", "10"], dict(periods=(300, 9000), intervals=10)),
+    ("tcas.jud", ["--periods", "100:1000", "--grid", "period"], dict(periods=(100, 1000), grid="period")),
+    ("sori.jud", ["--periods", "100:1000", "--grid", "frequency", "--oversample", "4", "--transform", "exact",
+                  "--fap", "model", "--noise-window", "0.002"],
+     dict(periods=(100, 1000), grid="frequency", oversample=4, transform="exact", fap="model",
+          noise_window=0.002)),
+    ("sori.jud", ["--periods", "100:1000", "--transform", "fast", "--prewhiten", "auto:3", "--weights", "none"],
+     dict(periods=(100, 1000), transform="fast", prewhiten="auto:3", weights="none")),
+    ("tcas.jud", ["--periods", "100:1000", "--fap", "bootstrap:40", "--errors", "montecarlo:20", "--seed", "7"],
+     dict(periods=(100, 1000), fap="bootstrap:40", errors="montecarlo:20", seed=7)),
+    ("sori.jud", ["--periods", "100:1000", "--maxima"], dict(periods=(100, 1000), maxima=True)),
+    ("tcas.jud", ["--periods", "100:1000", "--minima", "--period", "445", "--extrema-window", "0.3"],
+     dict(periods=(100, 1000), minima=True, period=445, extrema_window=0.3)),
+    ("tcas.jud", ["--periods", "100:1000", "--maxima", "--ephemeris", "48548.5:437.4"],
+     dict(periods=(100, 1000), maxima=True, ephemeris=(48548.5, 437.4))),
 ]
 
 
@@ -59,7 +73,7 @@ def test_analyze_gives_the_json_report_of_the_command_line(tmp_path, name, optio
 def test_the_notes_case_has_notes(tmp_path):
     copy_data("tcas.jud", tmp_path)
     status, out, err = run_kalidor(["--periods", "300:9000", "--intervals", "10", "tcas.jud"], tmp_path)
-    assert status == 0 and err.count("\n") == 2
+    assert status == 0 and "note: the maximum period exceeds" in err and "warning: 10 intervals" in err
 
 
 def scientific(value):
@@ -71,6 +85,9 @@ def scientific(value):
 @pytest.mark.parametrize("name, options, settings", [
     ("tcas.jud", ["--periods", "1:10", "--intervals", "100"], dict(periods=(1, 10), intervals=100)),
     ("sori.jud", ["--periods", "50:900"], dict(periods=(50, 900))),
+    ("sori.jud", ["--periods", "50:900", "--transform", "exact", "--oversample", "3"],
+     dict(periods=(50, 900), transform="exact", oversample=3)),
+    ("sori.jud", ["--periods", "50:900", "--grid", "period"], dict(periods=(50, 900), grid="period")),
     ("sori.jud", ["--periods", "0.9:1.1", "--intervals", "30000", "--threads", "2"],
      dict(periods=(0.9, 1.1), intervals=30000, threads=2)),
 ])
@@ -91,21 +108,29 @@ def test_scientific_form_matches_the_file_writer():
     assert scientific(-2.5e-120) == "-2.500000000000000E-120"
 
 
-def test_analyze_many_gives_the_records_of_a_survey_run(tmp_path):
+@pytest.mark.parametrize("options, settings", [
+    (["--periods", "300:9000", "--peaks", "3", "--fold", "best"], dict(periods=(300, 9000), peaks=3, fold="best")),
+    (["--periods", "100:1000", "--prewhiten", "auto", "--fap", "bootstrap:30", "--intervals", "3000"],
+     dict(periods=(100, 1000), prewhiten="auto", fap="bootstrap:30", intervals=3000)),
+    # The made-up star's extrema cannot be timed: its record keeps the
+    # report with a note.
+    (["--periods", "1:10", "--maxima", "--period", "0.3"], dict(periods=(1, 10), maxima=True, period=0.3)),
+])
+def test_analyze_many_gives_the_records_of_a_survey_run(tmp_path, options, settings):
     names = ["tcas.jud", "sori.jud"]
     for name in names:
         copy_data(name, tmp_path)
     write_julian_dates(tmp_path / "four.jud", [1, 2, 3, 4], [5, 6, 5, 6])
     write_julian_dates(tmp_path / "flat.jud", range(10), [7] * 10)
-    names += ["four.jud", "flat.jud"]
-    options = ["--periods", "300:9000", "--peaks", "3", "--fold", "best"]
+    steps = numpy.arange(0, 40, 0.5)
+    write_julian_dates(tmp_path / "peaked.jud", steps, numpy.sin(steps) ** 8)
+    names += ["four.jud", "flat.jud", "peaked.jud"]
     status, out, err = run_kalidor(options + ["--report", "jsonl"] + names, tmp_path)
     assert status == 1, err  # two stars refused
     curves = []
     for name in names:
         times, magnitudes = read_julian_dates(tmp_path / name)
         curves.append(dict(time=times, mag=magnitudes, file=name))
-    settings = dict(periods=(300, 9000), peaks=3, fold="best")
     texts = kalidor.analyze_many(curves, threads=2, json_lines=True, **settings)
     assert first_difference("".join(texts), out) == ""
     records = kalidor.analyze_many(curves, threads=1, **settings)
@@ -115,11 +140,14 @@ def test_analyze_many_gives_the_records_of_a_survey_run(tmp_path):
 
 def test_analyze_many_takes_tuples_and_names(tmp_path):
     times, magnitudes = read_julian_dates(copy_data("tcas.jud", tmp_path))
-    errors = numpy.full(times.shape, 0.1)
+    errors = numpy.linspace(0.05, 0.2, len(times))
     by_tuple, by_triple, named = kalidor.analyze_many(
         [(times, magnitudes), (times, magnitudes, errors), dict(time=times, mag=magnitudes, name="T Cas")],
         periods=(100, 1000))
-    assert by_tuple == by_triple
+    for record in (by_tuple, by_triple, named):
+        record.pop("notes", None)
+    assert by_triple == kalidor.analyze(times, magnitudes, errors, periods=(100, 1000))
+    assert by_triple["weighted"] and not by_tuple["weighted"]
     assert named["star"] == "T Cas"
     del named["star"]
     assert named == by_tuple == kalidor.analyze(times, magnitudes, periods=(100, 1000))
