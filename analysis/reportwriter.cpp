@@ -146,7 +146,8 @@ Json ReportJson(const PeriodReport &r)
             j["flux_column"] = r.fluxColumn;
             j["relative_flux"] = r.relativeFlux;
         }
-        j["files_joined"] = r.filesJoined;
+        if (!r.readerForm.empty() || r.filesJoined > 1)
+            j["files_joined"] = r.filesJoined;
     }
     j["grid"] = {{"min_period", Number(r.grid.minimumPeriod)},
                  {"max_period", Number(r.grid.maximumPeriod)},

@@ -38,6 +38,7 @@ LightCurve CurveOfObservations()
     curve.skippedLimits = Input.skippedLimits;
     curve.skippedOtherBands = Input.skippedOtherBands;
     curve.skippedEmpty = Input.skippedEmpty;
+    AddReadersValues(curve);
     return curve;
 }
 
@@ -78,6 +79,14 @@ void CloseBatchFiles(BatchFiles &files)
         CloseSpectrumWriter(files.spectrum);
     if (files.window != nullptr)
         CloseSpectrumWriter(files.window);
+}
+
+// Several files with --join and a report of one star: the files are the
+// sectors of one star, joined (a survey run's --join is its own rule).
+bool IsJoinedRun(int argc)
+{
+    return Options.join && argc > 2 && Options.report != JsonLinesReport && Options.catalogue.empty() &&
+           Options.starColumn.empty();
 }
 
 } // namespace
@@ -135,7 +144,13 @@ void RunBatch(int argc, char **argv)
     }
     // Refused before any file is read or written.
     RefuseIntervalsBeyondMaximum(Options.intervals);
-    if (IsSurveyRun(argc, argv))
+    if (IsJoinedRun(argc)) {
+        JoinedInputs.assign(argv + 1, argv + argc);
+    } else if (Options.join && IsSurveyRun(argc, argv)) {
+        std::fprintf(stderr, "kalidor: --join reads the FITS files of one star; a survey run (--report jsonl, "
+                             "--catalogue, --star-column) takes every file as its own star\n");
+        EndProgram(1);
+    } else if (IsSurveyRun(argc, argv))
         RunSurvey(argc, argv);
     SetInputName(argv[1]);
     MinimumPeriod = Options.minimumPeriod;
@@ -149,6 +164,10 @@ void RunBatch(int argc, char **argv)
     if (!outcome.ok)
         Refuse(outcome.error.czech, outcome.error.english);
     PeriodReport report = outcome.report;
+    report.readerForm = ReaderForm;
+    if (report.filesJoined > 1)
+        Note("note: " + std::to_string(report.filesJoined) + " FITS files joined into one light curve (" +
+             report.file + "), each over its own median flux");
     report.spectrumFile = SpectrumFileName;
     if (Options.window)
         report.windowFile = files.windowName;
