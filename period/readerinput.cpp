@@ -79,18 +79,14 @@ void TakeIntoObservationList(const LightCurve &curve)
     Input.skippedEmpty = curve.skippedEmpty;
 }
 
-// A table that the dialogue's reader takes, but whose header the survey
-// names explain further: a quality flag column, or a band column under a
-// survey's name.  The dialogue's reader would take its flagged rows and
-// mix its bands into one light curve.
-bool SurveyNamesExplainMore(const std::string &inputName)
+// A table whose header only the survey names explain: the dialogue's own
+// reader refuses it for want of a time or magnitude column.
+bool OnlySurveyNamesExplain(const std::string &inputName)
 {
     const std::string first = FirstLineOf(inputName.c_str());
-    TableLayout today, survey;
+    TableLayout layout;
     std::string missing;
-    if (!FindTableLayout(first, today, missing) || !FindSurveyTableLayout(first, "", survey, missing))
-        return false;
-    return today.header && (survey.flagColumn >= 0 || survey.bandColumn != today.bandColumn);
+    return !FindTableLayout(first, layout, missing) && FindSurveyTableLayout(first, "", layout, missing);
 }
 
 } // namespace
@@ -106,7 +102,7 @@ bool TakesReaderPath(const std::string &inputName)
         return true;
     if (form != TableForm)
         return false;
-    return SeveralBandsAsked() || !IsTableFile(inputName) || SurveyNamesExplainMore(inputName);
+    return SeveralBandsAsked() || !IsTableFile(inputName) || OnlySurveyNamesExplain(inputName);
 }
 
 void ReadThroughReaders(const std::string &inputName)

@@ -221,12 +221,12 @@ TEST(SurveyTables, UncertaintiesOfTodaysTablesDoNotChangeTheReport)
     EXPECT_FALSE(j["skipped"].contains("flagged"));
 }
 
-// A survey download: HJD times, magnitudes, errors, filter codes and a flag.
+// A survey download: modified Julian dates, magnitudes, errors, filter codes and a flag.
 std::string SurveyDownload()
 {
-    std::string text = "hjd,mag,magerr,filtercode,catflags\n";
+    std::string text = "mjd,magpsf,sigmapsf,filtercode,catflags\n";
     for (int i = 0; i < 120; ++i) {
-        const double t = 2458000.5 + i * 1.37;
+        const double t = 58000 + i * 1.37;
         const bool g = i % 3 != 0;
         char line[160];
         std::snprintf(line, sizeof line, "%.6f,%.4f,0.0%d,%s,%d\n", t,
