@@ -85,6 +85,17 @@ struct ExtremaReport {
     OCAnalysis oc;                // E, O-C and both fits
 };
 
+// One band of an analysis of several bands at once, at the strongest
+// period: its estimates, its own mean and the semi-amplitude and epoch of
+// its own sine fit.
+struct BandReport {
+    std::string band;
+    long observations;
+    double meanMagnitude;
+    double amplitude;             // NaN when no sine fits the band alone
+    double epochOfMaximum;
+};
+
 struct PeriodReport {
     // The data.
     std::string file;             // the input file's name as given
@@ -96,6 +107,19 @@ struct PeriodReport {
     double span;                  // last - first
     double meanMagnitude;
     long skippedLimits, skippedOtherBands, skippedEmpty;
+    // Inputs read by the light-curve readers in the forms of the space
+    // telescopes and the surveys: the other skipped rows and how the curve
+    // was made.  readerForm names the form ("fits" or "survey"; empty for
+    // the forms kalidor always read), and the report writes these only
+    // for such a form or when a count is not zero.
+    std::string readerForm;
+    long skippedFlagged = 0, skippedNonPositiveFlux = 0;
+    int filesJoined = 1;
+    std::string fluxColumn;       // FITS: "PDCSAP_FLUX" or "SAP_FLUX"
+    bool relativeFlux = false;    // magnitudes are relative fluxes
+    // Several bands at once (empty otherwise): each band's count, mean and
+    // fit at the strongest period.
+    std::vector<BandReport> bands;
 
     // The search.
     GridReport grid;

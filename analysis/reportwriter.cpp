@@ -43,6 +43,25 @@ std::string FalseAlarmMethodText(const PeriodReport &r)
     return "model of the 95 % level";
 }
 
+// True when the report tells the counts and the making of a curve read in
+// the forms of the space telescopes and the surveys.
+bool ShowsReaderFields(const PeriodReport &r)
+{
+    return !r.readerForm.empty() || r.skippedFlagged != 0 || r.skippedNonPositiveFlux != 0 || r.filesJoined > 1;
+}
+
+void WriteReaderLines(const PeriodReport &r, std::FILE *out)
+{
+    if (!ShowsReaderFields(r))
+        return;
+    Line(out, "Also skipped:", std::to_string(r.skippedFlagged) + " flagged, " +
+                                   std::to_string(r.skippedNonPositiveFlux) + " without a positive flux");
+    if (!r.fluxColumn.empty())
+        Line(out, "Flux:", r.fluxColumn + (r.relativeFlux ? " relative to its median" : " as magnitudes"));
+    if (r.filesJoined > 1)
+        Line(out, "Files joined:", std::to_string(r.filesJoined) + " (each over its own median flux)");
+}
+
 void WriteDataLines(const PeriodReport &r, std::FILE *out)
 {
     Line(out, "File:", r.file);
@@ -55,6 +74,7 @@ void WriteDataLines(const PeriodReport &r, std::FILE *out)
     Line(out, "Mean magnitude:", Text("%.4f", r.meanMagnitude));
     Line(out, "Skipped:", std::to_string(r.skippedLimits) + " limits, " + std::to_string(r.skippedOtherBands) +
                               " of other bands, " + std::to_string(r.skippedEmpty) + " without time or magnitude");
+    WriteReaderLines(r, out);
     Line(out, "Periods:", Text("%.10g", r.grid.minimumPeriod) + " to " + Text("%.10g", r.grid.maximumPeriod) + " d");
     if (r.grid.evenInFrequency) {
         Line(out, "Frequencies:", std::to_string(r.grid.intervals + 1) + ", " + Text("%.4g", r.grid.oversample) +
@@ -112,6 +132,17 @@ void WritePeakTable(const PeriodReport &r, std::FILE *out)
     }
     if (r.peaks.empty())
         std::fprintf(out, "  (no peak with a positive power)\n");
+}
+
+void WriteBandTable(const PeriodReport &r, std::FILE *out)
+{
+    std::fprintf(out, "\nBands, at the strongest period:\n");
+    std::fprintf(out, "  %-12s %-12s %-10s %-10s %s\n", "band", "observations", "mean", "amplitude",
+                 "epoch of maximum");
+    for (const BandReport &b : r.bands)
+        std::fprintf(out, "  %-12s %-12ld %-10s %-10s %s\n", b.band.c_str(), b.observations,
+                     Text("%.4f", b.meanMagnitude).c_str(), Text("%.4f", b.amplitude).c_str(),
+                     Text("%.5f", b.epochOfMaximum).c_str());
 }
 
 void WritePrewhiteningTable(const PeriodReport &r, std::FILE *out)
@@ -320,6 +351,18 @@ Json ReportJson(const PeriodReport &r)
     j["span"] = Number(r.span);
     j["mean_magnitude"] = Number(r.meanMagnitude);
     j["skipped"] = {{"limits", r.skippedLimits}, {"other_bands", r.skippedOtherBands}, {"empty", r.skippedEmpty}};
+    if (ShowsReaderFields(r)) {
+        j["skipped"]["flagged"] = r.skippedFlagged;
+        j["skipped"]["non_positive_flux"] = r.skippedNonPositiveFlux;
+        if (!r.readerForm.empty())
+            j["input_form"] = r.readerForm;
+        if (!r.fluxColumn.empty()) {
+            j["flux_column"] = r.fluxColumn;
+            j["relative_flux"] = r.relativeFlux;
+        }
+        if (!r.readerForm.empty() || r.filesJoined > 1)
+            j["files_joined"] = r.filesJoined;
+    }
     j["grid"] = {{"min_period", Number(r.grid.minimumPeriod)},
                  {"max_period", Number(r.grid.maximumPeriod)},
                  {"intervals", r.grid.intervals},
@@ -374,6 +417,15 @@ Json ReportJson(const PeriodReport &r)
         if (r.residualsCorrelated)
             j["residual_error_factor"] = Number(r.residualErrorFactor);
     }
+    if (!r.bands.empty()) {
+        j["bands"] = Json::array();
+        for (const BandReport &b : r.bands)
+            j["bands"].push_back({{"band", b.band},
+                                  {"observations", b.observations},
+                                  {"mean_magnitude", Number(b.meanMagnitude)},
+                                  {"amplitude", Number(b.amplitude)},
+                                  {"epoch_of_maximum", Number(b.epochOfMaximum)}});
+    }
     if (r.hasFold)
         j["fold"] = {{"period", Number(r.fold.period)},
                      {"epoch", Number(r.fold.epoch)},
@@ -392,6 +444,8 @@ void WriteTextReport(const PeriodReport &r, std::FILE *out)
 {
     WriteDataLines(r, out);
     WritePeakTable(r, out);
+    if (!r.bands.empty())
+        WriteBandTable(r, out);
     if (!r.prewhitening.empty())
         WritePrewhiteningTable(r, out);
     if (r.hasFold)

@@ -12,6 +12,8 @@
 #include "extremastep.h"
 #include "nufft.h"
 #include "significance.h"
+#include "inputforms.h"
+#include "multiband.h"
 #include "spectrumpass.h"
 #include "weightedfit.h"
 
@@ -713,6 +715,7 @@ void RunAnalysis(Analysis &a, AnalysisOutcome &outcome)
     PeriodReport &r = outcome.report;
     const std::vector<GridPeak> peaks = SpectrumPass(a);
     DescribeData(a, r);
+    DescribeReadInput(a.curve, r);
     r.significanceLevel =
         SignificanceThreshold(a.n, a.earliest, a.latest, a.settings.minimumPeriod, a.settings.maximumPeriod);
     r.statisticsReported = true;
@@ -827,6 +830,8 @@ double SignificanceThreshold(int n, double firstDate, double lastDate, double pm
 AnalysisOutcome AnalyseLightCurve(const LightCurve &curve, const AnalysisSettings &settings,
                                   const AnalysisHooks &hooks)
 {
+    if (HasSeveralBands(curve))
+        return AnalyseSeveralBands(curve, settings, hooks);
     AnalysisOutcome outcome;
     Analysis a{curve, settings, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0, {}, false,
                {}, nullptr, 0, {}};

@@ -16,6 +16,9 @@
 
 const char *const EmptyFileText = "the file holds no estimate";
 const char *const BandOnlyForTablesText = "--band applies to tables only";
+const char *const BandsOnlyForTablesText = "--bands applies to tables only";
+
+bool SeveralBandsChosen(const ReadChoices &choices) { return choices.allBands || !choices.bandList.empty(); }
 
 namespace {
 
@@ -167,6 +170,14 @@ LightCurveReading ReadLightCurves(const std::string &path, const ReadChoices &ch
         reading.error = Refusal(BandOnlyForTablesText, path);
         return reading;
     }
+    if (form != TableForm && SeveralBandsChosen(choices)) {
+        reading.error = Refusal(BandsOnlyForTablesText, path);
+        return reading;
+    }
+    if (!choices.band.empty() && SeveralBandsChosen(choices)) {
+        reading.error = Refusal("--band and --bands cannot be used together", path);
+        return reading;
+    }
     switch (form) {
     case JulianDateFileForm:
         ReadJulianDateLightCurve(path, choices, reading);
@@ -204,6 +215,10 @@ LightCurveReading ReadJoinedLightCurve(const std::vector<std::string> &paths, co
     }
     if (!choices.band.empty()) {
         reading.error = Refusal(BandOnlyForTablesText, paths[0]);
+        return reading;
+    }
+    if (SeveralBandsChosen(choices)) {
+        reading.error = Refusal(BandsOnlyForTablesText, paths[0]);
         return reading;
     }
     LightCurve joined;

@@ -53,7 +53,16 @@ struct ReadChoices {
     FluxColumnChoice flux = PdcsapFlux;   // FITS light curves
     FluxUnitsChoice fluxUnits = FluxToMagnitudes;
     long maximumEstimates = DefaultMaximumEstimates; // of one light curve
+    // Tables: several bands at once.  allBands takes the estimates of every
+    // band, bandList (when not empty) those of the bands named; the curve
+    // then gets 'bands' and 'bandOf', and 'band' names the bands taken with
+    // ", " between.  Either one with 'band' set is refused.
+    bool allBands = false;
+    std::vector<std::string> bandList;
 };
+
+// True when the choices ask for several bands at once.
+bool SeveralBandsChosen(const ReadChoices &choices);
 
 // A refused or unreadable file.
 struct ReadError {
@@ -102,6 +111,14 @@ bool ReadFailed(const LightCurveReading &reading);
 // rows is refused as a whole ("the file holds no estimate"), and so is a
 // line too long for any row (no star can be told for it).  An empty star
 // field, or a row too short to have one, counts for the star "".
+//
+// With several bands chosen (SeveralBandsChosen), the rows of every band
+// asked for are taken in file order, no band is chosen by counting, and
+// rows of the other bands are counted as skippedOtherBands.  Refusals:
+// "--band and --bands cannot be used together", "the table has no band
+// column (Band or Filter); --bands cannot be used", "--bands applies to
+// tables only", and "the table has no estimates in the bands B" for a list
+// none of whose bands has an estimate.
 //
 // FITS light curves (the first binary table with TIME and SAP_FLUX or
 // PDCSAP_FLUX, their _ERR columns and QUALITY; keys BJDREFI, BJDREFF,

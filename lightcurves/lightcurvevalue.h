@@ -23,4 +23,8 @@ struct LightCurve {
     int filesJoined = 1;          // the files read into this curve (FITS sectors)
     std::string fluxColumn;       // FITS: the flux column read ("PDCSAP_FLUX" or "SAP_FLUX"); else empty
     bool relativeFlux = false;    // 'magnitude' holds flux over the median flux instead of magnitudes
+    // Several bands at once: the bands taken (in the order first met) and
+    // each estimate's band as an index into them.  Both empty for one band.
+    std::vector<std::string> bands;
+    std::vector<int> bandOf;
 };

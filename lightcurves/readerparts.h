@@ -11,6 +11,7 @@ std::string BadRecordText(long record);            // "bad data format on line N
 std::string TooManyEstimatesText(long maximum);    // "too many estimates: at most M records"
 extern const char *const EmptyFileText;            // "the file holds no estimate"
 extern const char *const BandOnlyForTablesText;    // "--band applies to tables only"
+extern const char *const BandsOnlyForTablesText;   // "--bands applies to tables only"
 
 // A refusal of input (run-time error 0) about 'file', at 'line' when not 0.
 ReadError Refusal(const std::string &message, const std::string &file, long line = 0);

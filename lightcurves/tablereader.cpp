@@ -121,17 +121,79 @@ void CountBands(TableFile &file, TableReading &table)
     });
 }
 
+// With several bands chosen: the index of the row's band among the curve's
+// bands (added when new), or -1 when the band is not asked for.
+int BandIndexOfRow(const ReadChoices &choices, LightCurve &curve, const std::string &band)
+{
+    const std::string key = BandKey(band);
+    for (std::size_t b = 0; b < curve.bands.size(); ++b)
+        if (BandKey(curve.bands[b]) == key)
+            return static_cast<int>(b);
+    bool asked = choices.allBands;
+    for (const std::string &name : choices.bandList)
+        asked = asked || BandKey(name) == key;
+    if (!asked)
+        return -1;
+    curve.bands.push_back(band);
+    return static_cast<int>(curve.bands.size() - 1);
+}
+
+// The bands of a curve read several at once, ", " between.
+std::string BandsText(const std::vector<std::string> &bands)
+{
+    std::string text;
+    for (const std::string &band : bands)
+        text += (text.empty() ? "" : ", ") + band;
+    return text;
+}
+
 // The second pass: each star's estimates of its band taken, the other rows
 // counted.
 void TakeEstimates(TableFile &file, const ReadChoices &choices, TableReading &table)
 {
     const TimeConverter converter = MakeTimeConverter(choices);
     const bool chooseBands = choices.band.empty() && table.layout.bandColumn >= 0;
+    const bool several = SeveralBandsChosen(choices);
     ForEachRow(file, table, [&](const TableRow &row, long line) {
+        // One estimate taken into the star's curve (band: its index with
+        // several bands, else -1).
+        auto TakeEstimate = [&](StarState &star, int band) {
+            LightCurve &curve = star.curve;
+            if (static_cast<long>(curve.time.size()) == choices.maximumEstimates)
+                return RefuseStar(table, star, TooManyEstimatesText(choices.maximumEstimates), line);
+            double time = 0;
+            std::string refusal;
+            if (!ConvertTime(converter, ReducedTableTime(table.layout, row.time), time, refusal))
+                return RefuseStar(table, star, refusal, line);
+            curve.time.push_back(time);
+            curve.magnitude.push_back(row.magnitude);
+            curve.uncertainty.push_back(row.uncertainty);
+            if (band >= 0)
+                curve.bandOf.push_back(band);
+            return true;
+        };
         StarState &star = StarOfRow(table, row);
         if (!star.refusal.empty())
             return true;
         LightCurve &curve = star.curve;
+        if (several) {
+            if (row.kind == TableUnreadable)
+                return RefuseStar(table, star, BadRecordText(line), line);
+            if (row.kind == TableIncomplete) {
+                ++curve.skippedEmpty;
+                return true;
+            }
+            const int band = BandIndexOfRow(choices, curve, row.band);
+            if (band < 0)
+                ++curve.skippedOtherBands;
+            else if (row.flagged)
+                ++curve.skippedFlagged;
+            else if (row.kind == TableLimit)
+                ++curve.skippedLimits;
+            else
+                return TakeEstimate(star, band);
+            return true;
+        }
         if (star.bandKey.empty()) { // a star met first in this pass
             curve.band = chooseBands ? MostEstimatedBand(star.bands) : choices.band;
             star.bandKey = BandKey(curve.band);
@@ -147,15 +209,7 @@ void TakeEstimates(TableFile &file, const ReadChoices &choices, TableReading &ta
         } else if (row.kind == TableLimit) {
             ++curve.skippedLimits;
         } else {
-            if (static_cast<long>(curve.time.size()) == choices.maximumEstimates)
-                return RefuseStar(table, star, TooManyEstimatesText(choices.maximumEstimates), line);
-            double time = 0;
-            std::string refusal;
-            if (!ConvertTime(converter, ReducedTableTime(table.layout, row.time), time, refusal))
-                return RefuseStar(table, star, refusal, line);
-            curve.time.push_back(time);
-            curve.magnitude.push_back(row.magnitude);
-            curve.uncertainty.push_back(row.uncertainty);
+            return TakeEstimate(star, -1);
         }
         return true;
     });
@@ -187,6 +241,10 @@ bool ReadLayout(TableFile &file, const ReadChoices &choices, TableReading &table
         table.error = Refusal("the table has no band column (Band or Filter); --band cannot be used", table.path);
         return false;
     }
+    if (table.layout.bandColumn < 0 && SeveralBandsChosen(choices)) {
+        table.error = Refusal("the table has no band column (Band or Filter); --bands cannot be used", table.path);
+        return false;
+    }
     return true;
 }
 
@@ -214,15 +272,18 @@ void FinishStars(const ReadChoices &choices, TableReading &table, LightCurveRead
     for (StarState &star : table.starStates) {
         LightCurve &curve = star.curve;
         if (star.refusal.empty() && curve.time.empty()) {
-            if (!RefuseStar(table, star,
-                            choices.band.empty() ? EmptyFileText : "the table has no estimates in the band " + choices.band,
-                            0))
+            const std::string empty = !choices.bandList.empty()
+                                          ? "the table has no estimates in the bands " + BandsText(choices.bandList)
+                                      : choices.band.empty() ? std::string(EmptyFileText)
+                                                             : "the table has no estimates in the band " + choices.band;
+            if (!RefuseStar(table, star, empty, 0))
                 return;
         }
         if (!star.refusal.empty()) {
             curve.time.clear();
             curve.magnitude.clear();
             curve.uncertainty.clear();
+            curve.bandOf.clear();
         } else {
             DropUnknownUncertainties(curve);
             if (choices.timeConversion != ConvertNoTimes)
@@ -230,6 +291,8 @@ void FinishStars(const ReadChoices &choices, TableReading &table, LightCurveRead
         }
         if (curve.band.empty() && star.bandKey.empty())
             curve.band = choices.band;
+        if (SeveralBandsChosen(choices))
+            curve.band = BandsText(curve.bands);
         reading.curves.push_back(std::move(curve));
         reading.refusals.push_back(star.refusal);
     }
@@ -247,7 +310,7 @@ void ReadTableLightCurves(const std::string &path, const ReadChoices &choices, L
         return;
     }
     bool ok = ReadLayout(file, choices, table) && Rewind(file, table);
-    if (ok && choices.band.empty() && table.layout.bandColumn >= 0) {
+    if (ok && choices.band.empty() && table.layout.bandColumn >= 0 && !SeveralBandsChosen(choices)) {
         CountBands(file, table);
         ok = table.error.message.empty() && Rewind(file, table);
     }

@@ -40,6 +40,7 @@ LightCurve CurveOfObservations()
     curve.skippedLimits = Input.skippedLimits;
     curve.skippedOtherBands = Input.skippedOtherBands;
     curve.skippedEmpty = Input.skippedEmpty;
+    AddReadersValues(curve);
     return curve;
 }
 
@@ -104,6 +105,14 @@ void WriteExtremaFiles(const PeriodReport &report)
         Refuse("Casy extremu nelze urcit.", report.extrema.error);
     WriteOCTableFile(report.extrema);
     WriteOCFigureFile(report.extrema);
+}
+
+// Several files with --join and a report of one star: the files are the
+// sectors of one star, joined (a survey run's --join is its own rule).
+bool IsJoinedRun(int argc)
+{
+    return Options.join && argc > 2 && Options.report != JsonLinesReport && Options.catalogue.empty() &&
+           Options.starColumn.empty();
 }
 
 } // namespace
@@ -181,7 +190,13 @@ void RunBatch(int argc, char **argv)
     }
     // Refused before any file is read or written.
     RefuseIntervalsBeyondMaximum(Options.intervals);
-    if (IsSurveyRun(argc, argv))
+    if (IsJoinedRun(argc)) {
+        JoinedInputs.assign(argv + 1, argv + argc);
+    } else if (Options.join && IsSurveyRun(argc, argv)) {
+        std::fprintf(stderr, "kalidor: --join reads the FITS files of one star; a survey run (--report jsonl, "
+                             "--catalogue, --star-column) takes every file as its own star\n");
+        EndProgram(1);
+    } else if (IsSurveyRun(argc, argv))
         RunSurvey(argc, argv);
     SetInputName(argv[1]);
     MinimumPeriod = Options.minimumPeriod;
@@ -195,6 +210,10 @@ void RunBatch(int argc, char **argv)
     if (!outcome.ok)
         Refuse(outcome.error.czech, outcome.error.english);
     PeriodReport report = outcome.report;
+    report.readerForm = ReaderForm;
+    if (report.filesJoined > 1)
+        Note("note: " + std::to_string(report.filesJoined) + " FITS files joined into one light curve (" +
+             report.file + "), each over its own median flux");
     WriteExtremaFiles(report);
     report.spectrumFile = SpectrumFileName;
     if (Options.window)

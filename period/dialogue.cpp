@@ -149,6 +149,11 @@ void RefuseUnusableRange()
 
 void ObtainObservations()
 {
+    if (TakesReaderPath(InputName)) {
+        ReadThroughReaders(InputName);
+        TellTimeScale();
+        return;
+    }
     const bool table = FileExtension(InputName) != ".jud" && IsTableFile(InputName);
     if (!table && !Options.band.empty())
         Refuse("Volba --band plati jen pro tabulky.", "--band applies to tables only");

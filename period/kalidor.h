@@ -4,6 +4,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "analysis.h"
 #include "dates.h"
@@ -99,6 +100,28 @@ void ConvertAllTimes();
 void RefuseSecondConversion(const std::string &scale);
 // The dialogue line naming the time scale, when it is not plain JD.
 void TellTimeScale();
+
+// --- the light-curve readers' forms --------------------------------------
+// The files of one star given together with --join (empty otherwise).
+extern std::vector<std::string> JoinedInputs;
+// The curve the readers gave, its form ("fits" or "survey"; empty when the
+// dialogue's own readers read the input), and the uncertainties of a table
+// the dialogue's own reader read (empty when it has none).
+extern LightCurve ReaderCurve;
+extern std::string ReaderForm;
+extern std::vector<double> TableUncertainties;
+// True when the input is of a form only the readers take: FITS light
+// curves, several files joined, a table whose header only the survey
+// column names explain, or any table read with several bands (--bands).
+// A ".jud" name keeps its own reader.
+bool TakesReaderPath(const std::string &inputName);
+// Reads such an input into the observation list, fills Input, tells the
+// summary line and writes the Julian-date file; refuses what the readers
+// refuse (the readers' English text; in Czech after "Soubor nelze nacist").
+void ReadThroughReaders(const std::string &inputName);
+// Adds to the batch run's light curve what the observation list cannot
+// hold: uncertainties, each estimate's band and the readers' counts.
+void AddReadersValues(LightCurve &curve);
 
 // --- spectrum -----------------------------------------------------------
 // Subtracts the mean from every magnitude; sets LeastCentred,

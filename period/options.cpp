@@ -22,6 +22,10 @@ const char *const Usage =
     "  --band NAME             use the estimates of this band of a table\n"
     "  --heliocentric RA DEC   convert the times to heliocentric Julian dates\n"
     "  --barycentric RA DEC    convert the times to barycentric dynamical time\n"
+    "  --flux sap|pdcsap       flux column of FITS light curves (default pdcsap)\n"
+    "  --flux-units mag|relative  FITS fluxes as magnitudes (default) or over their median\n"
+    "  --bands all|A,B,...     analyse several bands of a table at once, one period for all\n"
+    "  --join                  read several FITS files of one star (sectors) as one light curve\n"
     "Batch run (asks nothing, prints a report):\n"
     "  --periods MIN:MAX       trial periods in days\n"
     "  --grid frequency|period trial periods even in frequency (default) or in period\n"
@@ -148,6 +152,26 @@ void ReadPlotSize(const std::string &text)
     Options.plotHeight = static_cast<int>(height);
 }
 
+// "all", or band names with commas between (none of them empty).
+void ReadBandList(const std::string &text)
+{
+    Options.allBands = text == "all";
+    Options.bandList.clear();
+    if (Options.allBands)
+        return;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::string name = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (name.empty())
+            RefuseOption("invalid value '" + text + "' for --bands (all, or band names with commas between)");
+        Options.bandList.push_back(name);
+        if (comma == std::string::npos)
+            return;
+        start = comma + 1;
+    }
+}
+
 // The options that take one value, and where the value goes.
 void ApplyValue(const std::string &option, const std::string &value)
 {
@@ -215,6 +239,16 @@ void ApplyValue(const std::string &option, const std::string &value)
         ReadEphemeris(value);
     else if (option == "--extrema-window")
         ReadExtremaWindow(value);
+    else if (option == "--flux") {
+        if (value != "sap" && value != "pdcsap")
+            RefuseOption("invalid value '" + value + "' for --flux (sap or pdcsap)");
+        Options.sapFlux = value == "sap";
+    } else if (option == "--flux-units") {
+        if (value != "mag" && value != "relative")
+            RefuseOption("invalid value '" + value + "' for --flux-units (mag or relative)");
+        Options.relativeFlux = value == "relative";
+    } else if (option == "--bands")
+        ReadBandList(value);
     else if (option == "--star-column")
         Options.starColumn = value;
     else if (option == "--catalogue")
@@ -248,7 +282,7 @@ bool TakesOneValue(const std::string &option)
                                         "--fold",  "--report",  "--threads",   "--plots",     "--plot-size",
                                         "--star-column", "--catalogue", "--grid", "--oversample", "--transform",
                                         "--weights", "--fap", "--errors", "--noise-window", "--seed", "--period",
-                                        "--ephemeris", "--extrema-window"};
+                                        "--ephemeris", "--extrema-window", "--flux", "--flux-units", "--bands"};
     for (const char *name : names)
         if (option == name)
             return true;
@@ -269,7 +303,7 @@ bool IsExistingFile(const std::string &name)
 bool IsKnownOption(const std::string &option)
 {
     return option == "--" || option == "--window" || option == "--files" || option == "--minima" ||
-           option == "--maxima" || IsTimeConversion(option) || TakesOneValue(option);
+           option == "--maxima" || option == "--join" || IsTimeConversion(option) || TakesOneValue(option);
 }
 
 // A parameter that starts with "--" is an option.  "--help" and anything
@@ -309,6 +343,8 @@ int ParseOptions(int argc, char **argv)
             Options.minima = true;
         } else if (option == "--maxima" && !valueGiven) {
             Options.maxima = true;
+        } else if (option == "--join" && !valueGiven) {
+            Options.join = true;
         } else if (IsTimeConversion(option)) {
             // RA and DEC: "--barycentric RA DEC" or "--barycentric=RA,DEC".
             const std::size_t comma = value.find(',');
@@ -334,6 +370,8 @@ int ParseOptions(int argc, char **argv)
             RefuseOption("unrecognized option '" + std::string(argv[i - 1]) + "'");
         }
     }
+    if (!Options.band.empty() && (Options.allBands || !Options.bandList.empty()))
+        RefuseOption("--band and --bands cannot be used together");
     if (Options.batch && !(Options.minimumPeriod > 0 && Options.minimumPeriod < Options.maximumPeriod))
         RefuseOption("--periods needs 0 < MIN < MAX");
     CheckExtremaOptions();

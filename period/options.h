@@ -3,6 +3,7 @@
 // program runs exactly as a plain "kalidor FILE".
 #pragma once
 #include <string>
+#include <vector>
 
 enum TimeConversion { NoTimeConversion, HeliocentricTime, BarycentricTime };
 
@@ -16,6 +17,11 @@ struct RunOptions {
     std::string declination;            // DEC text (degrees), as typed
     double starHours = 0;               // RA and DEC as read from those texts
     double starDegrees = 0;
+    bool sapFlux = false;               // --flux sap|pdcsap: FITS light curves' flux column (default pdcsap)
+    bool relativeFlux = false;          // --flux-units mag|relative (default mag)
+    bool allBands = false;              // --bands all
+    std::vector<std::string> bandList;  // --bands A,B,...
+    bool join = false;                  // --join: FITS files of one star read as one light curve
 
     // Batch run: present when --periods was given.
     bool batch = false;

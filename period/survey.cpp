@@ -426,6 +426,10 @@ ReadChoices SurveyReadChoices()
     choices.starHours = Options.starHours;
     choices.starDegrees = Options.starDegrees;
     choices.starColumn = Options.starColumn;
+    choices.flux = Options.sapFlux ? SapFlux : PdcsapFlux;
+    choices.fluxUnits = Options.relativeFlux ? FluxRelative : FluxToMagnitudes;
+    choices.allBands = Options.allBands;
+    choices.bandList = Options.bandList;
     return choices;
 }
 

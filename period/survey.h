@@ -24,6 +24,11 @@ bool IsSurveyRun(int argc, char **argv);
 bool ReadSurveyFile(const std::string &path, std::vector<LightCurve> &stars, std::vector<std::string> &refusals,
                     std::string &error);
 
+// The readers' choices the options ask for (band or bands, time
+// conversion, star column, FITS flux column and units).
+struct ReadChoices;
+ReadChoices SurveyReadChoices();
+
 // One row of the catalogue (CSV, numbers in full precision) and its header.
 struct PeriodReport;
 std::string CatalogueHeader();

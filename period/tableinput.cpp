@@ -97,6 +97,7 @@ void TakeEstimates(TableFile &table, const TableLayout &layout, const std::strin
             JulianDates[n] = ConvertedTime(ReducedTableTime(layout, row.time));
             Magnitudes[n] = row.magnitude;
             MagnitudeSum += row.magnitude;
+            TableUncertainties.push_back(row.uncertainty);
         }
     });
 }
@@ -111,6 +112,15 @@ std::string TableSummary()
     if (Input.skippedOtherBands > 0)
         line += ", " + IntegerText(Input.skippedOtherBands, 0) + " odhadu jinych pasem";
     return line + " a " + IntegerText(Input.skippedEmpty, 0) + " neuplnych radku.";
+}
+
+// No uncertainty known for any estimate: none kept.
+void DropUnknownTableUncertainties()
+{
+    for (double u : TableUncertainties)
+        if (!std::isnan(u))
+            return;
+    TableUncertainties.clear();
 }
 
 } // namespace
@@ -137,8 +147,10 @@ void ReadTableFile(const std::string &inputName, const std::string &julianDateNa
         Input.band = BandWithMostEstimates(table, layout);
     ObservationCount = 0;
     MagnitudeSum = 0;
+    TableUncertainties.clear();
     TakeEstimates(table, layout, Input.band);
     CloseTableFile(table);
+    DropUnknownTableUncertainties();
     if (ObservationCount == 0) {
         if (!Options.band.empty())
             Refuse("V tabulce neni zadny odhad v pasmu " + Options.band + ".",
