@@ -124,8 +124,6 @@ py::object ItemOr(const py::dict &entry, const char *key)
     return entry.contains(key) ? py::reinterpret_borrow<py::object>(entry[key]) : py::object(py::none());
 }
 
-const char *const EntryKeys[] = {"time", "mag", "err", "time_scale", "band", "name", "file", "skipped"};
-
 // A star the reader refused, as read_stars gives it: {"file", "name", "error"}.
 CurveEntry RefusedOfMapping(const py::dict &entry)
 {
@@ -144,25 +142,33 @@ CurveEntry RefusedOfMapping(const py::dict &entry)
     return refused;
 }
 
+std::string KeyList()
+{
+    std::string list;
+    for (const std::string &key : CurveNames)
+        list += (list.empty() ? "" : ", ") + key;
+    return list;
+}
+
 CurveEntry CurveOfMapping(const py::dict &entry)
 {
     if (entry.contains("error"))
         return RefusedOfMapping(entry);
+    NamedArguments named;
     for (const auto &item : entry) {
+        const std::string key = py::isinstance<py::str>(item.first) ? item.first.cast<std::string>() : "";
         bool known = false;
-        for (const char *key : EntryKeys)
-            known = known || (py::isinstance<py::str>(item.first) && item.first.cast<std::string>() == key);
+        for (const std::string &name : CurveNames)
+            known = known || key == name;
         if (!known)
-            Refuse("unknown key " + py::repr(item.first).cast<std::string>() +
-                   " (time, mag, err, time_scale, band, name, file, skipped)");
+            Refuse("unknown key " + py::repr(item.first).cast<std::string>() + " (" + KeyList() + ")");
+        named[key] = py::reinterpret_borrow<py::object>(item.second);
     }
     if (!entry.contains("time") || !entry.contains("mag"))
         Refuse("a light curve needs the keys time and mag");
-    const py::object scale = entry.contains("time_scale") ? py::reinterpret_borrow<py::object>(entry["time_scale"])
-                                                          : py::object(py::str("JD"));
-    return {CurveOfArrays(entry["time"], entry["mag"], ItemOr(entry, "err"), scale, ItemOr(entry, "band"),
-                          ItemOr(entry, "name"), ItemOr(entry, "file"), ItemOr(entry, "skipped")),
-            std::string()};
+    CurveEntry read;
+    read.curve = CurveOfNamed(named).curve;
+    return read;
 }
 
 CurveEntry CurveOfSequence(const py::sequence &entry)
@@ -170,9 +176,64 @@ CurveEntry CurveOfSequence(const py::sequence &entry)
     const std::size_t size = py::len(entry);
     if (size != 2 && size != 3)
         Refuse("a light curve as a tuple is (time, mag) or (time, mag, err)");
-    return {CurveOfArrays(entry[0], entry[1], size == 3 ? py::object(entry[2]) : py::object(py::none()),
-                          py::str("JD"), py::none(), py::none(), py::none(), py::none()),
-            std::string()};
+    NamedArguments named;
+    named["time"] = entry[0];
+    named["mag"] = entry[1];
+    if (size == 3)
+        named["err"] = entry[2];
+    CurveEntry read;
+    read.curve = CurveOfNamed(named).curve;
+    return read;
+}
+
+// The bands of an analysis of several bands at once: their names and each
+// estimate's band as an index into them (a whole number of a numpy
+// integer dtype or a list of whole numbers).
+void ReadBands(const py::handle &bands, const py::handle &bandOf, LightCurve &curve)
+{
+    if (bands.is_none() && bandOf.is_none())
+        return;
+    if (bands.is_none() || bandOf.is_none())
+        Refuse("bands and band_of go together (read_table gives both with bands=...)");
+    if (py::isinstance<py::str>(bands) || PySequence_Check(bands.ptr()) == 0)
+        Refuse("bands must be a list of band names");
+    for (const py::handle name : py::reinterpret_borrow<py::sequence>(bands))
+        curve.bands.push_back(Text(name, "each of bands"));
+    const py::array array = ArrayOf(bandOf, "band_of");
+    const char kind = array.dtype().kind();
+    if (kind != 'i' && kind != 'u')
+        Refuse("band_of must hold whole numbers (indices into bands), not " + KindName(kind));
+    if (array.ndim() != 1)
+        Refuse("band_of must be one-dimensional");
+    using Indices = py::array_t<long long, py::array::c_style | py::array::forcecast>;
+    const Indices indices = Indices::ensure(array);
+    for (py::ssize_t i = 0; i < indices.size(); ++i) {
+        const long long index = indices.data()[i];
+        if (index < 0 || index >= static_cast<long long>(curve.bands.size()))
+            Refuse("band_of[" + std::to_string(i) + "] is no index into bands");
+        curve.bandOf.push_back(static_cast<int>(index));
+    }
+    if (curve.bandOf.size() != curve.time.size())
+        Refuse("band_of must hold one band a time");
+}
+
+// What the readers tell of the curve beside the arrays: the form it was
+// read in ("fits" or "survey", for the batch run's report), its FITS flux
+// column, whether it holds relative fluxes and how many files it joins.
+void ReadMaking(const NamedArguments &a, CurveArguments &read)
+{
+    const py::object none = py::none();
+    const py::object form = ArgumentOr(a, "input_form", none);
+    read.inputForm = OptionalText(form, "input_form");
+    if (!read.inputForm.empty() && read.inputForm != "fits" && read.inputForm != "survey")
+        Refuse("input_form must be None, \"fits\" or \"survey\"");
+    read.curve.fluxColumn = OptionalText(ArgumentOr(a, "flux_column", none), "flux_column");
+    const py::object relative = ArgumentOr(a, "relative_flux", py::bool_(false));
+    if (!py::isinstance<py::bool_>(relative))
+        Refuse("relative_flux must be True or False");
+    read.curve.relativeFlux = relative.cast<bool>();
+    read.curve.filesJoined = static_cast<int>(WholeArgument(ArgumentOr(a, "files_joined", py::int_(1)),
+                                                            "files_joined", 1));
 }
 
 } // namespace
@@ -200,21 +261,29 @@ std::vector<double> NumbersOfArray(const py::handle &values, const std::string &
     return copy;
 }
 
-LightCurve CurveOfArrays(const py::handle &time, const py::handle &magnitude, const py::handle &err,
-                         const py::handle &timeScale, const py::handle &band, const py::handle &name,
-                         const py::handle &file, const py::handle &skipped)
+const std::vector<std::string> CurveNames = {"time",          "mag",         "err",          "time_scale",
+                                             "band",          "name",        "file",         "skipped",
+                                             "input_form",    "flux_column", "relative_flux", "files_joined",
+                                             "bands",         "band_of"};
+
+CurveArguments CurveOfNamed(const NamedArguments &a)
 {
-    LightCurve curve;
-    curve.time = NumbersOfArray(time, "time");
-    curve.magnitude = NumbersOfArray(magnitude, "mag");
+    const py::object none = py::none();
+    CurveArguments read;
+    LightCurve &curve = read.curve;
+    curve.time = NumbersOfArray(ArgumentOr(a, "time", none), "time");
+    curve.magnitude = NumbersOfArray(ArgumentOr(a, "mag", none), "mag");
+    const py::object err = ArgumentOr(a, "err", none);
     if (!err.is_none())
         curve.uncertainty = NumbersOfArray(err, "err");
-    curve.timeScale = TimeScaleOf(timeScale);
-    curve.band = OptionalText(band, "band");
-    curve.name = OptionalText(name, "name");
-    curve.file = OptionalText(file, "file");
-    ReadSkipped(skipped, curve);
-    return curve;
+    curve.timeScale = TimeScaleOf(ArgumentOr(a, "time_scale", py::str("JD")));
+    curve.band = OptionalText(ArgumentOr(a, "band", none), "band");
+    curve.name = OptionalText(ArgumentOr(a, "name", none), "name");
+    curve.file = OptionalText(ArgumentOr(a, "file", none), "file");
+    ReadSkipped(ArgumentOr(a, "skipped", none), curve);
+    ReadMaking(a, read);
+    ReadBands(ArgumentOr(a, "bands", none), ArgumentOr(a, "band_of", none), curve);
+    return read;
 }
 
 CurveEntry CurveOfEntry(const py::handle &entry, std::size_t index)

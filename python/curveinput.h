@@ -18,21 +18,32 @@
 // 'what' names the argument in the message ("time").
 std::vector<double> NumbersOfArray(const pybind11::handle &values, const std::string &what);
 
-// A light curve of the arrays and what is known of them.  err, band, name
-// and file may be None; skipped is None or a mapping with the keys of the
-// report's "skipped" (limits, other_bands, empty), each a count of rows.
-// read_table also gives flagged and non_positive_flux, which are taken
-// (the report has no place for them).  The lengths are not compared here:
-// the engine refuses arrays of different lengths with its own message.
-// timeScale must be "JD", "HJD" or "BJD_TDB".
-LightCurve CurveOfArrays(const pybind11::handle &time, const pybind11::handle &magnitude, const pybind11::handle &err,
-                         const pybind11::handle &timeScale, const pybind11::handle &band,
-                         const pybind11::handle &name, const pybind11::handle &file,
-                         const pybind11::handle &skipped);
+// The arguments that describe a light curve, by name: time and mag
+// (required), err, time_scale ("JD", "HJD" or "BJD_TDB"), band, name, file,
+// skipped (None or a mapping of the counts limits, other_bands, empty,
+// flagged and non_positive_flux), what the readers tell of its making
+// (input_form, flux_column, relative_flux, files_joined) and, for several
+// bands at once, bands (their names) and band_of (each estimate's band as
+// an index into them).  read_table gives every one of them.
+extern const std::vector<std::string> CurveNames;
 
-// One entry of analyze_many's list: a mapping with the keys of analyze's
-// arguments and of read_table's result (time, mag, and optionally err,
-// time_scale, band, name, file, skipped), or a tuple or list (time, mag)
+// The light curve of the named arguments (see CurveNames), and its input
+// form for the batch run's report ("fits", "survey", or empty).  Anything
+// not given takes the value a plain file would give.  The lengths of time,
+// mag and err are not compared here: the engine refuses arrays of
+// different lengths with its own message.
+struct CurveArguments {
+    LightCurve curve;
+    std::string inputForm;
+};
+typedef std::map<std::string, pybind11::object> NamedArguments;
+CurveArguments CurveOfNamed(const NamedArguments &arguments);
+
+// The named argument, or 'otherwise' when it was not given.
+pybind11::object ArgumentOr(const NamedArguments &arguments, const std::string &name, pybind11::object otherwise);
+
+// One entry of analyze_many's list: a mapping with the keys of CurveNames
+// (read_table's dicts), or a tuple or list (time, mag)
 // or (time, mag, err); or a star the reader refused, {"error": TEXT} with
 // optionally file and name, as read_stars gives it: then refusal is TEXT
 // and the curve holds only the file and the name.  Refusals begin with
@@ -86,7 +97,6 @@ AnalysisSettings SettingsOfArguments(const SettingArguments &arguments);
 // be in 'positional' or 'keywordOnly'; 'required' must be there.  An
 // unknown, repeated or missing argument raises TypeError as Python's own
 // functions do.
-typedef std::map<std::string, pybind11::object> NamedArguments;
 NamedArguments ArgumentsByName(const std::string &function, const pybind11::args &args,
                                const pybind11::kwargs &kwargs, const std::vector<std::string> &positional,
                                const std::vector<std::string> &keywordOnly, const std::vector<std::string> &required);
@@ -96,9 +106,6 @@ NamedArguments ArgumentsByName(const std::string &function, const pybind11::args
 // others keep their defaults).
 extern const std::vector<std::string> SettingNames;
 SettingArguments SettingArgumentsOf(const NamedArguments &arguments);
-
-// The named argument, or 'otherwise' when it was not given.
-pybind11::object ArgumentOr(const NamedArguments &arguments, const std::string &name, pybind11::object otherwise);
 
 // A whole number of at least 'least' (Python int or numpy integer, not a
 // bool), for 'what'.

@@ -53,8 +53,8 @@ class FoldReport(TypedDict):
 Report = Dict[str, Any]
 
 class LightCurveDict(TypedDict, total=False):
-    """A light curve for analyze_many; "error" instead of the arrays for a star
-    a reader refused (as read_stars gives it)."""
+    """A light curve for analyze_many (read_table's and read_stars' dicts);
+    "error" instead of the arrays for a star a reader refused."""
     time: ArrayOfNumbers
     mag: ArrayOfNumbers
     err: Optional[ArrayOfNumbers]
@@ -63,6 +63,12 @@ class LightCurveDict(TypedDict, total=False):
     name: Optional[str]
     file: Optional[str]
     skipped: Optional[Mapping[str, int]]
+    input_form: Optional[str]
+    flux_column: Optional[str]
+    relative_flux: bool
+    files_joined: int
+    bands: Optional[Sequence[str]]
+    band_of: Optional[ArrayOfNumbers]
     error: str
 
 LightCurveEntry = Union[
@@ -102,6 +108,12 @@ def analyze(
     name: Optional[str] = None,
     file: Optional[str] = None,
     skipped: Optional[Mapping[str, int]] = None,
+    input_form: Optional[Literal["fits", "survey"]] = None,
+    flux_column: Optional[str] = None,
+    relative_flux: bool = False,
+    files_joined: int = 1,
+    bands: Optional[Sequence[str]] = None,
+    band_of: Optional[ArrayOfNumbers] = None,
 ) -> Report:
     """Analyse one light curve; return its period report as a dict (the keys
     and numbers of kalidor --report json with the same options).  Raises
@@ -163,6 +175,12 @@ class CurveDict(TypedDict):
     name: Optional[str]
     file: str
     skipped: Dict[str, int]
+    input_form: Optional[Literal["fits", "survey"]]
+    flux_column: Optional[str]
+    relative_flux: bool
+    files_joined: int
+    bands: Optional[List[str]]
+    band_of: Optional[numpy.ndarray]
 
 class RefusedStar(TypedDict):
     file: str
@@ -170,25 +188,29 @@ class RefusedStar(TypedDict):
     error: str
 
 Position = Tuple[Union[float, str], Union[float, str]]
+PathLike = Union[str, bytes, "os.PathLike[str]"]
+Bands = Union[str, Sequence[str], None]
 
 def read_table(
-    path: Union[str, bytes, "os.PathLike[str]"],
+    path: Union[PathLike, Sequence[PathLike]],
     band: Optional[str] = None,
     *,
+    bands: Bands = None,
     heliocentric: Optional[Position] = None,
     barycentric: Optional[Position] = None,
-    survey_columns: bool = False,
     flux: Literal["pdcsap", "sap"] = "pdcsap",
     flux_units: Literal["mag", "relative"] = "mag",
     max_estimates: Optional[int] = None,
 ) -> CurveDict:
-    """The light curve of one file as kalidor reads it, as analyze's arguments."""
+    """The light curve of one file (or of FITS sectors joined) as kalidor
+    reads it, as analyze's arguments."""
     ...
 
 def read_stars(
-    path: Union[str, bytes, "os.PathLike[str]"],
+    path: PathLike,
     band: Optional[str] = None,
     *,
+    bands: Bands = None,
     star_column: Optional[str] = None,
     heliocentric: Optional[Position] = None,
     barycentric: Optional[Position] = None,
@@ -196,6 +218,7 @@ def read_stars(
     flux_units: Literal["mag", "relative"] = "mag",
     max_estimates: Optional[int] = None,
 ) -> List[Union[CurveDict, RefusedStar]]:
-    """One light curve a star of a table with a star column (else one); a refused
-    star as {"file", "name", "error"}, which analyze_many turns into its record."""
+    """One light curve a star of a table with a star column (else one), as the
+    survey run reads them; a refused star as {"file", "name", "error"}, which
+    analyze_many turns into its record."""
     ...

@@ -72,28 +72,28 @@ py::array_t<double> ArrayOwning(std::vector<double> &&values)
     return py::array_t<double>(static_cast<py::ssize_t>(owned->size()), owned->data(), free);
 }
 
-// What a light curve's arrays come with, beside the settings.
-const std::vector<std::string> CurveNames = {"time_scale", "band", "name", "file", "skipped"};
-
 std::vector<std::string> Joined(std::vector<std::string> names, const std::vector<std::string> &more)
 {
     names.insert(names.end(), more.begin(), more.end());
     return names;
 }
 
-LightCurve CurveOfNamed(const NamedArguments &a)
+// The names of a light curve's arguments but the arrays, which come first.
+std::vector<std::string> CurveKeywords()
 {
-    const py::object none = py::none();
-    return CurveOfArrays(a.at("time"), a.at("mag"), ArgumentOr(a, "err", none),
-                         ArgumentOr(a, "time_scale", py::str("JD")), ArgumentOr(a, "band", none),
-                         ArgumentOr(a, "name", none), ArgumentOr(a, "file", none), ArgumentOr(a, "skipped", none));
+    std::vector<std::string> names;
+    for (const std::string &name : CurveNames)
+        if (name != "time" && name != "mag" && name != "err")
+            names.push_back(name);
+    return names;
 }
 
 py::object Analyze(const py::args &args, const py::kwargs &kwargs)
 {
     const NamedArguments a = ArgumentsByName("analyze", args, kwargs, {"time", "mag", "err"},
-                                             Joined(SettingNames, CurveNames), {"time", "mag", "periods"});
-    const LightCurve curve = CurveOfNamed(a);
+                                             Joined(SettingNames, CurveKeywords()), {"time", "mag", "periods"});
+    const CurveArguments read = CurveOfNamed(a);
+    const LightCurve &curve = read.curve;
     const AnalysisSettings settings = SettingsOfArguments(SettingArgumentsOf(a));
     SignalWatch watch{OnMainThread()};
     AnalysisOutcome outcome;
@@ -123,6 +123,7 @@ py::object Analyze(const py::args &args, const py::kwargs &kwargs)
     WarnOfNotes(notes);
     PeriodReport report = outcome.report;
     report.star = curve.name;
+    report.readerForm = read.inputForm;
     return ParsedJson(JsonReportLine(report));
 }
 
@@ -134,7 +135,7 @@ py::tuple Spectrum(const py::args &args, const py::kwargs &kwargs)
 {
     const NamedArguments a = ArgumentsByName("spectrum", args, kwargs, {"time", "mag", "err"}, SpectrumSettingNames,
                                              {"time", "mag", "periods"});
-    const LightCurve curve = CurveOfNamed(a);
+    const LightCurve curve = CurveOfNamed(a).curve;
     const AnalysisSettings settings = SettingsOfArguments(SettingArgumentsOf(a));
     SignalWatch watch{OnMainThread()};
     std::vector<double> trialPeriods, powers;
@@ -202,25 +203,27 @@ py::list AnalyzeMany(const py::args &args, const py::kwargs &kwargs)
     return reports;
 }
 
-py::dict ReadTableOf(py::handle path, py::object band, py::object heliocentric, py::object barycentric,
-                     py::object surveyColumns, py::object flux, py::object fluxUnits, py::object maximumEstimates)
+py::dict ReadTableOf(py::handle path, py::object band, py::object bands, py::object heliocentric,
+                     py::object barycentric, py::object flux, py::object fluxUnits, py::object maximumEstimates)
 {
     ReadArguments arguments;
     arguments.band = band;
+    arguments.bands = bands;
     arguments.heliocentric = heliocentric;
     arguments.barycentric = barycentric;
-    arguments.surveyColumns = surveyColumns;
     arguments.flux = flux;
     arguments.fluxUnits = fluxUnits;
     arguments.maximumEstimates = maximumEstimates;
     return ReadTable(path, arguments);
 }
 
-py::list ReadStarsOf(py::handle path, py::object band, py::object starColumn, py::object heliocentric,
-                     py::object barycentric, py::object flux, py::object fluxUnits, py::object maximumEstimates)
+py::list ReadStarsOf(py::handle path, py::object band, py::object bands, py::object starColumn,
+                     py::object heliocentric, py::object barycentric, py::object flux, py::object fluxUnits,
+                     py::object maximumEstimates)
 {
     ReadArguments arguments;
     arguments.band = band;
+    arguments.bands = bands;
     arguments.starColumn = starColumn;
     arguments.heliocentric = heliocentric;
     arguments.barycentric = barycentric;
@@ -248,7 +251,7 @@ ValueError with the command line's message.
     2.5
 )";
 
-const char *const AnalyzeDoc = R"(analyze(time, mag, err=None, *, periods, grid=None, oversample=10.0, transform='auto', intervals=None, peaks=5, prewhiten=0, weights='auto', fap='baluev', errors='formula', noise_window=None, seed=1, window=False, fold=None, minima=False, maxima=False, period=None, ephemeris=None, extrema_window=None, threads=0, time_scale='JD', band=None, name=None, file=None, skipped=None)
+const char *const AnalyzeDoc = R"(analyze(time, mag, err=None, *, periods, grid=None, oversample=10.0, transform='auto', intervals=None, peaks=5, prewhiten=0, weights='auto', fap='baluev', errors='formula', noise_window=None, seed=1, window=False, fold=None, minima=False, maxima=False, period=None, ephemeris=None, extrema_window=None, threads=0, time_scale='JD', band=None, name=None, file=None, skipped=None, input_form=None, flux_column=None, relative_flux=False, files_joined=1, bands=None, band_of=None)
 --
 
 Analyse one light curve; return its period report as a dict.
@@ -269,8 +272,14 @@ err           the uncertainties, one a time, or None.
 time_scale    "JD", "HJD" or "BJD_TDB": what the times are, for the report.
 band, name    the band and the star's name, for the report.
 file          the input file's name, for the report (default "").
-skipped       {"limits": L, "other_bands": B, "empty": E}: rows a reader
-              left out, for the report (read_table gives it).
+skipped       {"limits": L, "other_bands": B, "empty": E, "flagged": F,
+              "non_positive_flux": N}: rows a reader left out, for the report.
+input_form, flux_column, relative_flux, files_joined   how a reader made the
+              curve (a FITS light curve, a survey's table), for the report.
+bands, band_of  several bands at once: the bands' names and each estimate's
+              band as an index into them; one period for all bands, each
+              with its own mean, amplitude and phase.
+read_table gives every one of these.
 
 The settings, each the command line's option of the same name:
 periods       (MIN, MAX): the range of trial periods in days (required).
@@ -344,36 +353,45 @@ curve at all (not a dict or tuple, strings for numbers, 2-D arrays) raises
 ValueError naming its index before anything is computed.
 )";
 
-const char *const ReadTableDoc = R"(read_table(path, band=None, *, heliocentric=None, barycentric=None, survey_columns=False, flux='pdcsap', flux_units='mag', max_estimates=None)
+const char *const ReadTableDoc = R"(read_table(path, band=None, *, bands=None, heliocentric=None, barycentric=None, flux='pdcsap', flux_units='mag', max_estimates=None)
 --
 
 Read the light curve of one file; return it as a dict for analyze.
 
-The file is read as kalidor reads it: an observation file (date YYMMDD or
-YYYYMMDD, UT time hh.mm, magnitude), a Julian-date file (a name ending in
-.jud), a table of an observer database (JD, magnitude, band ...; the band
-with most estimates unless band is given; limits and other bands skipped)
-or a FITS light curve (TIME and PDCSAP_FLUX or SAP_FLUX).  The dict has the
-keys of analyze's arguments:
+The file is read as kalidor's batch run reads it: an observation file (date
+YYMMDD or YYYYMMDD, UT time hh.mm, magnitude), a Julian-date file (a name
+ending in .jud), a table of an observer database or a sky survey (JD,
+magnitude, band ...; the band with most estimates unless band is given;
+limits, other bands and flagged rows skipped), a spreadsheet export, or a
+FITS light curve (TIME and PDCSAP_FLUX or SAP_FLUX).  A list of FITS files
+of one star (sectors) is joined into one light curve, each file's fluxes
+over its own median.  The dict has the keys of analyze's arguments:
 
 time        reduced Julian dates (JD - 2400000) in the order of the file
 mag         the magnitudes (with flux_units="relative": flux / median flux)
 err         the uncertainties (NaN where a row has none), or None
 time_scale  "JD", "HJD" or "BJD_TDB"
-band, name  the band used and the star's name, or None
+band, name  the band (or bands) used and the star's name, or None
 file        the path as given
 skipped     rows left out: limits, other_bands, empty, flagged and
             non_positive_flux
+input_form  "fits" or "survey" for the forms the batch run reads through the
+            light-curve readers, else None
+flux_column, relative_flux, files_joined   what a FITS light curve was made of
+bands, band_of  with bands=...: the bands taken and each estimate's band
 
 so that analyze(**read_table(path), periods=(MIN, MAX)) gives the report of
-kalidor --periods MIN:MAX --report json on the same file.
+kalidor --periods MIN:MAX --report json on the same file with the same
+options, and "star" when the file names its star (a FITS file's OBJECT, a
+star column).  A table with a star column is read as kalidor's survey run
+reads it (it analyses such a table in a survey run), with input_form None.
 
+bands       several bands of a table at once ("all", "V,B" or ["V", "B"]),
+            analysed with one period for all; not with band.
 heliocentric, barycentric   (RA, DEC) of the star, J2000: hours and degrees
             as numbers or as texts ("22:29:10.27", "+58:24:54.7"); the UTC
             times are converted to HJD or BJD_TDB as kalidor's
             --heliocentric and --barycentric convert them.
-survey_columns  also read the sky surveys' column names and quality flags
-            (False: exactly the columns kalidor reads).
 flux, flux_units  FITS light curves: "pdcsap" or "sap"; "mag" or "relative".
 max_estimates  the most estimates taken (default 1,000,000).
 
@@ -383,19 +401,21 @@ a file that cannot be opened raises FileNotFoundError, PermissionError or
 OSError.  A table of several stars is refused: read_stars reads those.
 )";
 
-const char *const ReadStarsDoc = R"(read_stars(path, band=None, *, star_column=None, heliocentric=None, barycentric=None, flux='pdcsap', flux_units='mag', max_estimates=None)
+const char *const ReadStarsDoc = R"(read_stars(path, band=None, *, bands=None, star_column=None, heliocentric=None, barycentric=None, flux='pdcsap', flux_units='mag', max_estimates=None)
 --
 
-Read every star of a file; return a list of dicts for analyze_many.
+Read every star of a file as kalidor's survey run reads it; return a list
+of dicts for analyze_many.
 
-A table with a star column (star_column, or the usual names such as Star
-or Name) gives one light curve a star, in the order the stars first
+A table with a star column (star_column, or the usual names such as Star,
+Name or Object) gives one light curve a star, in the order the stars first
 appear, each with its own band choice and skipped counts; any other file
-gives a list of one.  The dicts are read_table's, survey columns read.  A
-star whose rows cannot be used (no estimates in the band, an unreadable
-row) is a dict {"file", "name", "error"} in its place; analyze_many turns
-it into that star's error record.  The other arguments and the refusals of
-the whole file are read_table's.
+gives a list of one.  The dicts are read_table's, with input_form None, as
+the survey run's records have none.  A star whose rows cannot be used (no
+estimates in the band, an unreadable row) is a dict {"file", "name",
+"error"} in its place; analyze_many turns it into that star's error
+record.  The other arguments and the refusals of the whole file are
+read_table's.
 )";
 
 } // namespace
@@ -418,9 +438,10 @@ PYBIND11_MODULE(kalidor, m)
     m.def("spectrum", &Spectrum, SpectrumDoc);
     m.def("analyze_many", &AnalyzeMany, AnalyzeManyDoc);
     m.def("read_table", &ReadTableOf, ReadTableDoc, py::arg("path"), py::arg("band") = none, py::kw_only(),
-          py::arg("heliocentric") = none, py::arg("barycentric") = none, py::arg("survey_columns") = false,
+          py::arg("bands") = none, py::arg("heliocentric") = none, py::arg("barycentric") = none,
           py::arg("flux") = "pdcsap", py::arg("flux_units") = "mag", py::arg("max_estimates") = none);
     m.def("read_stars", &ReadStarsOf, ReadStarsDoc, py::arg("path"), py::arg("band") = none, py::kw_only(),
-          py::arg("star_column") = none, py::arg("heliocentric") = none, py::arg("barycentric") = none,
-          py::arg("flux") = "pdcsap", py::arg("flux_units") = "mag", py::arg("max_estimates") = none);
+          py::arg("bands") = none, py::arg("star_column") = none, py::arg("heliocentric") = none,
+          py::arg("barycentric") = none, py::arg("flux") = "pdcsap", py::arg("flux_units") = "mag",
+          py::arg("max_estimates") = none);
 }

@@ -6,6 +6,7 @@
 #include "curveinput.h"
 #include "lightcurves.h"
 #include "runerror.h"
+#include "table.h"
 #include "timescale.h"
 
 namespace py = pybind11;
@@ -68,6 +69,42 @@ void ReadConversion(const py::handle &position, const char *option, TimeConversi
     choices.timeConversion = choice;
 }
 
+// Several bands at once: "all", names with commas between, or a list of
+// names; refused beside one band, as the command line refuses it.
+void ReadBandChoice(const py::handle &bands, ReadChoices &choices)
+{
+    if (bands.is_none())
+        return;
+    if (!choices.band.empty())
+        Refuse("band and bands cannot be used together");
+    std::vector<std::string> names;
+    if (py::isinstance<py::str>(bands)) {
+        const std::string text = bands.cast<std::string>();
+        if (text == "all") {
+            choices.allBands = true;
+            return;
+        }
+        std::size_t start = 0;
+        for (std::size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
+            names.push_back(text.substr(start, comma - start));
+        names.push_back(text.substr(start));
+    } else if (PySequence_Check(bands.ptr()) != 0) {
+        for (const py::handle name : py::reinterpret_borrow<py::sequence>(bands)) {
+            if (!py::isinstance<py::str>(name))
+                Refuse("bands must be \"all\", band names with commas between, or a list of band names");
+            names.push_back(name.cast<std::string>());
+        }
+    } else {
+        Refuse("bands must be \"all\", band names with commas between, or a list of band names");
+    }
+    for (const std::string &name : names)
+        if (name.empty())
+            Refuse("bands must be \"all\", band names with commas between, or a list of band names");
+    if (names.empty())
+        Refuse("bands must name at least one band");
+    choices.bandList = names;
+}
+
 std::string OptionalText(const py::handle &value, const char *what)
 {
     if (value.is_none())
@@ -84,9 +121,7 @@ ReadChoices ChoicesOf(const ReadArguments &a)
     choices.starColumn = OptionalText(a.starColumn, "star_column");
     ReadConversion(a.heliocentric, "heliocentric", ConvertToHeliocentric, choices);
     ReadConversion(a.barycentric, "barycentric", ConvertToBarycentric, choices);
-    if (!py::isinstance<py::bool_>(a.surveyColumns))
-        Refuse("survey_columns must be True or False");
-    choices.surveyColumns = a.surveyColumns.cast<bool>();
+    ReadBandChoice(a.bands, choices);
     const std::string flux = OptionalText(a.flux, "flux");
     if (flux != "pdcsap" && flux != "sap")
         Refuse("flux must be \"pdcsap\" or \"sap\"");
@@ -100,7 +135,7 @@ ReadChoices ChoicesOf(const ReadArguments &a)
     return choices;
 }
 
-// The path as the file system takes it (str, bytes or os.PathLike) and as
+// A path as the file system takes it (str, bytes or os.PathLike) and as
 // given, for the reports.
 struct PathOf {
     std::string bytes;
@@ -114,8 +149,65 @@ PathOf PathArgument(const py::handle &path)
         const py::object given = os.attr("fspath")(path);
         return {os.attr("fsencode")(given).cast<std::string>(), os.attr("fsdecode")(given)};
     } catch (const py::error_already_set &) {
-        Refuse("path must be a file name (str, bytes or os.PathLike)");
+        Refuse("path must be a file name (str, bytes or os.PathLike) or, to join FITS files, a list of them");
     }
+}
+
+// One path, or the list of FITS files of one star to join.
+std::vector<PathOf> PathsArgument(const py::handle &path)
+{
+    if (py::isinstance<py::list>(path) || py::isinstance<py::tuple>(path)) {
+        std::vector<PathOf> paths;
+        for (const py::handle one : py::reinterpret_borrow<py::sequence>(path))
+            paths.push_back(PathArgument(one));
+        if (paths.empty())
+            Refuse("no file to read");
+        return paths;
+    }
+    return {PathArgument(path)};
+}
+
+bool EndsWith(const std::string &text, const std::string &end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A table whose header only the surveys' names explain: kalidor's own
+// table reader would refuse it for want of a time or magnitude column.
+bool OnlySurveyNamesExplain(const std::string &path)
+{
+    const std::string first = FirstLineOf(path.c_str());
+    TableLayout layout;
+    std::string missing;
+    return !FindTableLayout(first, layout, missing) && FindSurveyTableLayout(first, "", layout, missing);
+}
+
+// True when the file is a table whose header names a star column (one of
+// the usual names): kalidor analyses its stars in a survey run.
+bool HasStarColumn(const std::string &path)
+{
+    if (InputFormOf(path, true) != TableForm)
+        return false;
+    std::string first = FirstLineOf(path.c_str());
+    TableLayout layout;
+    std::string missing;
+    return FindSurveyTableLayout(first, "", layout, missing) && layout.header && layout.starColumn >= 0;
+}
+
+// True when kalidor's batch run reads the file through the light-curve
+// readers with the surveys' names (FITS light curves, the surveys' tables,
+// several bands at once) rather than with the names it always read.
+bool TakesReaderPath(const std::string &path, const ReadChoices &choices)
+{
+    if (EndsWith(path, ".jud"))
+        return false;
+    const InputForm form = InputFormOf(path, true);
+    if (form == FitsForm)
+        return true;
+    if (form != TableForm)
+        return false;
+    return SeveralBandsChosen(choices) || !IsTableFirstLine(FirstLineOf(path.c_str())) ||
+           OnlySurveyNamesExplain(path);
 }
 
 [[noreturn]] void RaiseReadError(const ReadError &error)
@@ -133,11 +225,14 @@ PathOf PathArgument(const py::handle &path)
     throw py::error_already_set();
 }
 
-LightCurveReading Read(const PathOf &path, const ReadChoices &choices)
+LightCurveReading Read(const std::vector<PathOf> &paths, const ReadChoices &choices)
 {
+    std::vector<std::string> names;
+    for (const PathOf &path : paths)
+        names.push_back(path.bytes);
     py::gil_scoped_release release;
     try {
-        return ReadLightCurves(path.bytes, choices);
+        return names.size() == 1 ? ReadLightCurves(names[0], choices) : ReadJoinedLightCurve(names, choices);
     } catch (const std::bad_alloc &) {
         LightCurveReading reading;
         reading.error.message = "out of memory";
@@ -146,7 +241,14 @@ LightCurveReading Read(const PathOf &path, const ReadChoices &choices)
     }
 }
 
-py::dict DictOfCurve(const LightCurve &curve, const py::object &file)
+py::object IndicesOf(const std::vector<int> &values)
+{
+    py::array_t<int> array(static_cast<py::ssize_t>(values.size()));
+    std::copy(values.begin(), values.end(), array.mutable_data());
+    return std::move(array);
+}
+
+py::dict DictOfCurve(const LightCurve &curve, const py::object &file, const std::string &inputForm)
 {
     py::dict d;
     d["time"] = ArrayOf(curve.time);
@@ -163,6 +265,20 @@ py::dict DictOfCurve(const LightCurve &curve, const py::object &file)
     skipped["flagged"] = curve.skippedFlagged;
     skipped["non_positive_flux"] = curve.skippedNonPositiveFlux;
     d["skipped"] = skipped;
+    d["input_form"] = TextOrNone(inputForm);
+    d["flux_column"] = TextOrNone(curve.fluxColumn);
+    d["relative_flux"] = curve.relativeFlux;
+    d["files_joined"] = curve.filesJoined;
+    if (curve.bands.empty()) {
+        d["bands"] = py::none();
+        d["band_of"] = py::none();
+    } else {
+        py::list bands;
+        for (const std::string &band : curve.bands)
+            bands.append(TextOf(band));
+        d["bands"] = bands;
+        d["band_of"] = IndicesOf(curve.bandOf);
+    }
     return d;
 }
 
@@ -170,8 +286,15 @@ py::dict DictOfCurve(const LightCurve &curve, const py::object &file)
 
 py::dict ReadTable(const py::handle &path, const ReadArguments &arguments)
 {
-    const PathOf file = PathArgument(path);
-    const LightCurveReading reading = Read(file, ChoicesOf(arguments));
+    const std::vector<PathOf> paths = PathsArgument(path);
+    ReadChoices choices = ChoicesOf(arguments);
+    // A table with a star column is read as the survey run reads it, and
+    // its report has no input form, as the survey run's records have none.
+    // Joined files are FITS light curves, which take the readers' path.
+    const bool survey = paths.size() == 1 && HasStarColumn(paths[0].bytes);
+    const bool readerPath = !survey && (paths.size() > 1 || TakesReaderPath(paths[0].bytes, choices));
+    choices.surveyColumns = survey || readerPath;
+    const LightCurveReading reading = Read(paths, choices);
     if (ReadFailed(reading))
         RaiseReadError(reading.error);
     if (reading.curves.size() != 1)
@@ -179,7 +302,11 @@ py::dict ReadTable(const py::handle &path, const ReadArguments &arguments)
                " stars; read_stars gives one light curve a star");
     if (!reading.refusals[0].empty())
         Refuse(reading.refusals[0]);
-    return DictOfCurve(reading.curves[0], file.given);
+    const LightCurve &curve = reading.curves[0];
+    const std::string form = !readerPath ? "" : !curve.fluxColumn.empty() ? "fits" : "survey";
+    // Joined files are named as the reader names them, one after the other.
+    const py::object file = paths.size() > 1 ? TextOf(curve.file) : paths[0].given;
+    return DictOfCurve(curve, file, form);
 }
 
 py::list ReadStars(const py::handle &path, const ReadArguments &arguments)
@@ -187,13 +314,13 @@ py::list ReadStars(const py::handle &path, const ReadArguments &arguments)
     const PathOf file = PathArgument(path);
     ReadChoices choices = ChoicesOf(arguments);
     choices.surveyColumns = true;
-    const LightCurveReading reading = Read(file, choices);
+    const LightCurveReading reading = Read({file}, choices);
     if (ReadFailed(reading))
         RaiseReadError(reading.error);
     py::list stars;
     for (std::size_t i = 0; i < reading.curves.size(); ++i) {
         if (reading.refusals[i].empty()) {
-            stars.append(DictOfCurve(reading.curves[i], file.given));
+            stars.append(DictOfCurve(reading.curves[i], file.given, ""));
             continue;
         }
         py::dict refused;

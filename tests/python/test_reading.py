@@ -4,7 +4,10 @@ Julian-date files and tables, with bands and time conversions; its refusals
 are the command line's; read_stars gives one light curve a star of a table.
 """
 import json
+import math
 import pathlib
+
+import warnings
 
 import numpy
 import pytest
@@ -28,12 +31,63 @@ READING_CASES = [
     ("sscyg-sample.csv", ["--band", "Visual"], dict(band="Visual"), "10:100"),
     ("sscyg-sample.csv", ["--band", "R", "--heliocentric", "21:42:42.8", "+43:35:10"],
      dict(band="R", heliocentric=("21:42:42.8", "+43:35:10")), "10:100"),
+    ("sscyg-sample.csv", ["--bands", "V,Vis."], dict(bands="V,Vis."), "10:100"),
+    ("sscyg-sample.csv", ["--bands", "all"], dict(bands=["all"][0]), "10:100"),
+    ("ztf.csv", [], {}, "1:5"),
+    ("ztf.csv", ["--band", "zg"], dict(band="zg"), "1:5"),
+    ("ztf.csv", ["--bands", "zr,zg"], dict(bands=["zr", "zg"]), "1:5"),
+    ("s1.fits", [], {}, "1:3"),
+    ("s1.fits", ["--flux", "sap", "--flux-units", "relative"], dict(flux="sap", flux_units="relative"), "1:3"),
 ]
 
 
 def copy_input(name, folder):
     source = (EXAMPLES if name == "example.dat" else TEST_DATA) / name
     (folder / name).write_bytes(source.read_bytes())
+
+
+def write_sector(path, start, level, obj="TIC 12345"):
+    """A FITS light curve as the missions lay it out (written with astropy):
+    300 rows of a star of period 1.7 d from TIME = start (days after BJD
+    2457000), rows 10 and 20 flagged, row 30 without a flux, row 40 negative."""
+    from astropy.io import fits
+    time = start + 27.0 * numpy.arange(300) / 300
+    flux = (level * (1 + 0.05 * numpy.sin(2 * numpy.pi * time / 1.7))).astype(numpy.float32)
+    pdcsap = flux.copy()
+    pdcsap[30] = numpy.nan
+    pdcsap[40] = -5
+    quality = numpy.zeros(300, dtype=numpy.int32)
+    quality[10], quality[20] = 512, 1
+    columns = [fits.Column(name="TIME", format="D", array=time),
+               fits.Column(name="SAP_FLUX", format="E", array=flux * numpy.float32(1.01)),
+               fits.Column(name="PDCSAP_FLUX", format="E", array=pdcsap),
+               fits.Column(name="PDCSAP_FLUX_ERR", format="E", array=numpy.full(300, level * 0.001, numpy.float32)),
+               fits.Column(name="QUALITY", format="J", array=quality)]
+    table = fits.BinTableHDU.from_columns(columns, name="LIGHTCURVE")
+    for key, value in (("BJDREFI", 2457000), ("BJDREFF", 0.0), ("TIMESYS", "TDB"), ("TIMEUNIT", "d")):
+        table.header[key] = value
+    primary = fits.PrimaryHDU()
+    primary.header["OBJECT"] = obj
+    fits.HDUList([primary, table]).writeto(path)
+
+
+# A survey's download: the sky surveys' column names and a quality flag.
+ZTF = ("oid,expid,hjd,mjd,mag,magerr,catflags,filtercode\n" +
+       "".join("633,%d,%.5f,%.5f,%.3f,0.02,%d,zr\n" % (i, 2458300.6 + 0.37 * i, 58300.1 + 0.37 * i,
+                                                      15 + 0.3 * math.sin(i * 0.37 * 2 * math.pi / 2.3),
+                                                      32768 if i % 11 == 5 else 0) for i in range(80)) +
+       "".join("633,%d,%.5f,%.5f,%.3f,0.03,0,zg\n" % (100 + i, 2458300.9 + 0.41 * i, 58300.4 + 0.41 * i,
+                                                      15.4 + 0.3 * math.sin(i * 0.41 * 2 * math.pi / 2.3))
+               for i in range(60)))
+
+
+def write_input(name, folder):
+    if name.endswith(".fits"):
+        write_sector(folder / name, 1500.25 if name == "s1.fits" else 1530.5, 1000.0 if name == "s1.fits" else 1300.0)
+    elif name == "ztf.csv":
+        (folder / name).write_text(ZTF)
+    else:
+        copy_input(name, folder)
 
 
 def periods_of(text):
@@ -43,27 +97,67 @@ def periods_of(text):
 @pytest.mark.parametrize("name, options, choices, periods", READING_CASES,
                          ids=["%s %s" % (c[0], " ".join(c[1])) for c in READING_CASES])
 def test_analyze_of_read_table_is_the_command_line_report(tmp_path, monkeypatch, name, options, choices, periods):
-    copy_input(name, tmp_path)
+    write_input(name, tmp_path)
     status, out, err = run_kalidor(options + ["--periods", periods, "--report", "json", name], tmp_path)
     assert status == 0, err
     monkeypatch.chdir(tmp_path)
     curve = kalidor.read_table(name, **choices)
-    report = kalidor.analyze(**curve, periods=periods_of(periods))
-    assert json.dumps(report) == json.dumps(json.loads(out))
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", kalidor.AnalysisWarning)
+        report = kalidor.analyze(**curve, periods=periods_of(periods))
+    assert json.dumps(report) == json.dumps(command_line_report(out, curve))
+
+
+def command_line_report(out, curve):
+    """The command line's report as analyze gives it: a table with a star
+    column is a survey run's record, whose notes analyze gives as warnings;
+    a star the file names is in analyze's report, not in the batch run's."""
+    expected = json.loads(out)
+    expected.pop("notes", None)
+    if curve["name"] and "star" not in expected:
+        expected = dict([("file", expected.pop("file")), ("star", curve["name"])] + list(expected.items()))
+    return expected
+
+
+def test_fits_sectors_of_one_star_are_joined_as_the_command_line_joins_them(tmp_path, monkeypatch):
+    for name in ("s1.fits", "s2.fits"):
+        write_input(name, tmp_path)
+    status, out, err = run_kalidor(["--periods", "1:3", "--join", "--report", "json", "s1.fits", "s2.fits"], tmp_path)
+    assert status == 0, err
+    monkeypatch.chdir(tmp_path)
+    curve = kalidor.read_table(["s1.fits", "s2.fits"])
+    assert curve["files_joined"] == 2 and curve["file"] == "s1.fits, s2.fits" and curve["name"] == "TIC 12345"
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", kalidor.AnalysisWarning)
+        report = kalidor.analyze(**curve, periods=(1, 3))
+    assert json.dumps(report) == json.dumps(command_line_report(out, curve))
 
 
 def test_read_table_gives_the_arrays_and_what_was_skipped():
     curve = kalidor.read_table(TEST_DATA / "sscyg-sample.csv", band="V")
-    assert set(curve) == {"time", "mag", "err", "time_scale", "band", "name", "file", "skipped"}
+    assert set(curve) == {"time", "mag", "err", "time_scale", "band", "name", "file", "skipped", "input_form",
+                          "flux_column", "relative_flux", "files_joined", "bands", "band_of"}
     assert curve["time"].dtype == numpy.float64 and curve["time"].shape == curve["mag"].shape
     assert curve["err"] is not None and curve["err"].shape == curve["time"].shape
-    assert curve["band"] == "V" and curve["time_scale"] == "JD"
+    assert curve["band"] == "V" and curve["time_scale"] == "JD" and curve["input_form"] is None
     assert curve["file"] == str(TEST_DATA / "sscyg-sample.csv")
     assert curve["skipped"]["other_bands"] > 0
     plain = kalidor.read_table(str(TEST_DATA / "tcas.jud"))
     assert plain["err"] is None and plain["band"] is None and plain["name"] is None
     assert len(plain["time"]) == 335 and plain["time"][0] == 47003.5684 and plain["mag"][0] == 11.7
     assert plain["skipped"] == dict(limits=0, other_bands=0, empty=0, flagged=0, non_positive_flux=0)
+    several = kalidor.read_table(TEST_DATA / "sscyg-sample.csv", bands=["V", "Vis."])
+    assert sorted(several["bands"]) == ["V", "Vis."] and several["band_of"].shape == several["time"].shape
+    assert set(several["band_of"]) == {0, 1} and several["input_form"] == "survey"
+
+
+def test_a_fits_light_curve_tells_how_it_was_read(tmp_path):
+    write_sector(tmp_path / "s1.fits", 1500.25, 1000.0)
+    curve = kalidor.read_table(tmp_path / "s1.fits")
+    assert (curve["input_form"], curve["flux_column"], curve["relative_flux"]) == ("fits", "PDCSAP_FLUX", False)
+    assert (curve["time_scale"], curve["name"], len(curve["time"])) == ("BJD_TDB", "TIC 12345", 296)
+    assert curve["skipped"] == dict(limits=0, other_bands=0, empty=1, flagged=2, non_positive_flux=1)
+    assert curve["time"][0] == 1500.25 + 2457000 - 2400000
 
 
 # Files the command line refuses: the same text, as ValueError.
@@ -107,7 +201,10 @@ def test_files_that_cannot_be_opened_raise_os_errors(tmp_path):
     (dict(flux_units="jansky"), 'flux_units must be "mag" or "relative"'),
     (dict(max_estimates=0), "max_estimates must be a whole number from 1"),
     (dict(band=3), "band must be a text (str)"),
-    (dict(survey_columns="yes"), "survey_columns must be True or False"),
+    (dict(band="V", bands="all"), "band and bands cannot be used together"),
+    (dict(bands="V,,B"), 'bands must be "all", band names with commas between, or a list of band names'),
+    (dict(bands=[1, 2]), 'bands must be "all", band names with commas between, or a list of band names'),
+    (dict(bands=[]), "bands must name at least one band"),
 ])
 def test_bad_reading_choices_are_refused(keywords, message):
     with pytest.raises(ValueError) as refusal:
@@ -147,7 +244,7 @@ def test_read_stars_gives_one_light_curve_a_star(tmp_path):
     records[0].pop("notes", None)
     assert json.dumps(records[0]) == json.dumps(alone)
     with pytest.raises(ValueError, match="the table holds 3 stars; read_stars gives one light curve a star"):
-        kalidor.read_table(tmp_path / "stars.csv", survey_columns=True)
+        kalidor.read_table(tmp_path / "stars.csv", bands="all")
 
 
 def test_read_stars_of_a_file_of_one_star_is_read_table():
