@@ -346,7 +346,7 @@ The other settings are analyze's, the same for every light curve.
 The records come in the order of the light curves.  Each is the record
 that kalidor's survey run prints for the star: analyze's dict, with "star"
 (the name, when given) and "notes" (the engine's notes, when there are
-any).  A light curve the engine refuses gets {"file": ..., "star": ...,
+any), and without "input_form", which survey records do not have.  A light curve the engine refuses gets {"file": ..., "star": ...,
 "error": ...} instead, and so does a star that read_stars gives as
 refused; the others are analysed all the same.  An entry that is no light
 curve at all (not a dict or tuple, strings for numbers, 2-D arrays) raises
