@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <new>
 
+#include "methodpass.h"
 #include "spectrumpass.h"
 
 namespace {
@@ -396,15 +397,22 @@ bool PrepareAnalysis(Analysis &a, AnalysisOutcome &outcome)
 void RunAnalysis(Analysis &a, AnalysisOutcome &outcome)
 {
     PeriodReport &r = outcome.report;
-    const std::vector<GridPeak> peaks = SpectrumPass(a);
+    const std::vector<GridPeak> peaks = UsesMethodPass(a.settings) ? std::vector<GridPeak>() : SpectrumPass(a);
     DescribeData(a, r);
     r.significanceLevel =
         SignificanceThreshold(a.n, a.earliest, a.latest, a.settings.minimumPeriod, a.settings.maximumPeriod);
     DescribePeaks(a, peaks, r);
+    if (UsesMethodPass(a.settings) &&
+        !RunMethodPass(a.curve, a.settings, a.hooks, a.grid, [&](double f) { return DescribePeak(a, f, r); }, r,
+                       outcome.error))
+        return;
     if (a.settings.prewhiten > 0)
         Prewhiten(a, r);
     if (a.settings.fold)
         Fold(a, r);
+    if (r.hasFold && WantsFoldShape(a.settings) && !DescribeFoldShape(a.curve, a.settings, r.fold))
+        Note(a, "--fold-harmonics: no fit of " + Whole(FoldHarmonicsOf(a.settings)) + " harmonics at the period " +
+                    Decimal(r.fold.period, "%.10g"));
     outcome.ok = true;
 }
 

@@ -95,6 +95,9 @@ AnalysisSettings SettingsOfOptions()
     settings.foldAtBest = Options.foldAtBest;
     settings.foldPeriod = Options.foldPeriod;
     settings.threads = Options.threads;
+    settings.method = Options.method;
+    settings.durations = Options.durations;
+    settings.foldHarmonics = Options.foldHarmonics;
     return settings;
 }
 

@@ -3,6 +3,7 @@
 // program runs exactly as a plain "kalidor FILE".
 #pragma once
 #include <string>
+#include <vector>
 
 enum TimeConversion { NoTimeConversion, HeliocentricTime, BarycentricTime };
 
@@ -31,6 +32,9 @@ struct RunOptions {
     bool foldAtBest = false;
     double foldPeriod = 0;
     int threads = 0;                    // --threads N; 0: automatic
+    std::string method;                 // --method NAME; empty: dcdft
+    std::vector<double> durations;      // --durations LIST|FROM:TO:STEP (bls); empty: the default
+    int foldHarmonics = 0;              // --fold-harmonics H; 0: from the method
 
     // Survey run: several files, or a table with a star column.
     std::string starColumn;             // --star-column NAME
