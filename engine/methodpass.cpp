@@ -154,7 +154,11 @@ bool PrepareCurve(const LightCurve &curve, MethodData &data)
 
 } // namespace
 
-bool UsesMethodPass(const AnalysisSettings &settings) { return !IsDcdftName(settings.method); }
+bool UsesMethodPass(const AnalysisSettings &settings)
+{
+    // Durations without a box search are refused by the method pass.
+    return !IsDcdftName(settings.method) || !settings.durations.empty();
+}
 
 bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodSpec &spec, EngineError &error)
 {

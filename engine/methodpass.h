@@ -11,7 +11,8 @@
 #include "methods.h"
 
 // True when settings.method names a method other than the one-sine
-// spectrum ("" and "dcdft" are the one-sine spectrum).
+// spectrum ("" and "dcdft" are the one-sine spectrum), or durations are
+// given (which only the method pass can refuse when they come without bls).
 bool UsesMethodPass(const AnalysisSettings &settings);
 
 // Reads settings.method and settings.durations into spec ("" as dcdft).
