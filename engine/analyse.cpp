@@ -538,6 +538,10 @@ bool ComputeLightCurveSpectrum(const LightCurve &curve, const AnalysisSettings &
             error = outcome.error;
             return false;
         }
+        PeriodReport methodReport;
+        if (UsesMethodPass(a.settings))
+            return RunMethodPass(a.curve, a.settings, a.hooks, a.grid,
+                                 [&](double f) { return DescribePeak(a, f, methodReport); }, methodReport, error);
         SpectrumPass(a);
     } catch (const std::bad_alloc &) {
         error = {"Nedostatek pameti.", "out of memory"};

@@ -15,8 +15,12 @@ const long ChunkPoints = 16384;
 // The false alarm whose statistic the report gives as its level.
 const double LevelFalseAlarm = 0.05;
 
-// Two refined peaks closer than this (relative in frequency) are one.
-const double SamePeakShare = 1e-7;
+// Two refined peaks closer than this many times 1 / span in frequency are one.
+const double SamePeakHalfWidths = 0.5;
+
+// Grid peaks collected for each peak reported: the candidates from which
+// the distinct ones are chosen.
+const int CandidatesPerPeak = 8;
 
 // A method without harmonics of its own folds with this many.
 const int DefaultFoldHarmonics = 3;
@@ -85,12 +89,32 @@ void AddBox(const MethodData &data, const MethodSpec &spec, double f, PeakReport
     p.boxMidTime = box.midTime;
 }
 
-bool SeenBefore(const std::vector<PeakReport> &peaks, double frequency)
+// A refined local maximum of the statistic.
+struct Candidate {
+    double frequency, goodness;
+};
+
+// The best 'wanted' candidates, best first, leaving out each one closer
+// than half the frequency resolution 1 / span to a better one: the
+// statistics of phase bins and boxes are ragged, so that one peak of the
+// spectrum holds many local maxima of the grid.
+std::vector<Candidate> DistinctCandidates(std::vector<Candidate> candidates, double span, int wanted)
 {
-    for (const PeakReport &p : peaks)
-        if (std::fabs(p.frequency - frequency) <= SamePeakShare * frequency)
-            return true;
-    return false;
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate &a, const Candidate &b) { return a.goodness > b.goodness; });
+    const double closest = SamePeakHalfWidths / span;
+    std::vector<Candidate> kept;
+    for (const Candidate &c : candidates) {
+        if (static_cast<int>(kept.size()) >= wanted)
+            break;
+        bool distinct = true;
+        for (const Candidate &k : kept)
+            if (std::fabs(k.frequency - c.frequency) < closest)
+                distinct = false;
+        if (distinct)
+            kept.push_back(c);
+    }
+    return kept;
 }
 
 // The statistic of every grid point to the hooks, the best peaks collected.
@@ -102,7 +126,7 @@ std::vector<GridPeak> EvaluatePass(const MethodData &data, const MethodSpec &spe
     std::vector<double> periods(static_cast<std::size_t>(chunk)), frequencies(periods.size()),
         values(periods.size()), windows(settings.window ? periods.size() : 0);
     PeakCollector collector;
-    StartPeakCollector(collector, settings.peaks);
+    StartPeakCollector(collector, settings.peaks > 0 ? CandidatesPerPeak * settings.peaks : 0);
     if (hooks.passBegins)
         hooks.passBegins(points);
     for (long first = 0; first < points; first += chunk) {
@@ -217,16 +241,18 @@ bool RunMethodPass(const LightCurve &curve, const AnalysisSettings &settings, co
 
     const std::vector<GridPeak> peaks = EvaluatePass(data, spec, settings, hooks, grid);
     const auto goodness = [&](double f) { return Goodness(spec, MethodStatistic(data, spec, f)); };
-    report.peaks.clear();
+    std::vector<Candidate> candidates;
     for (const GridPeak &g : peaks) {
         const double f = RefinePeakFrequency(goodness, grid, g.index);
-        if (SeenBefore(report.peaks, f))
-            continue;
-        PeakReport p = describePeak(f);
-        p.power = MethodStatistic(data, spec, f);
-        p.falseAlarmProbability = PeakFalseAlarm(data, spec, band, f, p.power);
+        candidates.push_back({f, goodness(f)});
+    }
+    report.peaks.clear();
+    for (const Candidate &c : DistinctCandidates(candidates, data.latest - data.earliest, settings.peaks)) {
+        PeakReport p = describePeak(c.frequency);
+        p.power = MethodStatistic(data, spec, c.frequency);
+        p.falseAlarmProbability = PeakFalseAlarm(data, spec, band, c.frequency, p.power);
         if (spec.kind == MethodBls)
-            AddBox(data, spec, f, p);
+            AddBox(data, spec, c.frequency, p);
         report.peaks.push_back(p);
     }
     return true;

@@ -25,9 +25,12 @@ bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodSpec &spec, En
 // and handed to hooks.spectrum (periods and statistics, the spectrum
 // file's form) with hooks.passBegins and hooks.progress as the one-sine
 // pass calls them; hooks.window gets the spectral window when
-// settings.window.  The strongest settings.peaks peaks (for phase
-// dispersion the least theta) are refined between their grid neighbours
-// by golden-section search on the statistic and put into report.peaks:
+// settings.window.  The strongest 8 x settings.peaks grid peaks (for
+// phase dispersion the least theta) are refined between their grid
+// neighbours by golden-section search on the statistic, and the best
+// settings.peaks of them at least 0.5 / span apart in frequency (one peak
+// of a ragged statistic holds many local maxima) go into report.peaks,
+// best first:
 // describePeak gives each peak's sine fit at its refined frequency, and
 // the pass sets the power (the method's statistic), the false-alarm
 // probability of the method and, for bls, the best box.  report.method,
