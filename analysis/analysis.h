@@ -15,16 +15,26 @@ typedef double (*PowerFunction)(const double *t, const double *y, int n, double 
 
 // --- grid and peaks -----------------------------------------------------
 
-// The evenly spaced trial periods of a spectrum pass: K + 1 periods from
-// minimum to maximum, computed exactly as the pass computes them.
+// The trial periods of a spectrum pass, K + 1 of them in increasing order:
+// evenly spaced in period from minimum to maximum (the dialogue's grid), or
+// evenly spaced in frequency, f_j = firstFrequency + j * frequencyStep for
+// j = 0..K, point k being the frequency f_(K-k).
 struct PeriodGrid {
-    double minimum, maximum;
-    long intervals;
-    double step;
+    double minimum, maximum;   // the shortest and the longest period
+    long intervals;            // K
+    double step;               // the period step of a grid even in period
+    bool evenInFrequency = false;
+    double firstFrequency = 0; // the lowest frequency (cycles per day) of a grid even in frequency
+    double frequencyStep = 0;
 };
 PeriodGrid MakePeriodGrid(double minimum, double maximum, long intervals);
-// The period of grid point k, 0 <= k <= K.
+// The grid of the K + 1 frequencies first + j * step, j = 0..K (first > 0).
+PeriodGrid MakeEvenFrequencyGrid(double first, double step, long intervals);
+// The period of grid point k, 0 <= k <= K, and its frequency: exactly the
+// grid's frequency for a grid even in frequency, 1 / period in extended
+// precision for one even in period.
 double GridPeriod(const PeriodGrid &grid, long k);
+double GridFrequency(const PeriodGrid &grid, long k);
 
 // A local maximum of the powers on the grid.
 struct GridPeak {

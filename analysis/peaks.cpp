@@ -15,10 +15,6 @@ const double GoldenCut = 0.38196601125010515;
 const double RefinementTolerance = 1e-10;
 const int MostRefinementSteps = 200;
 
-double GridFrequency(const PeriodGrid &grid, long k)
-{
-    return static_cast<double>(1 / static_cast<long double>(GridPeriod(grid, k)));
-}
 
 // Files a peak among the strongest ones; equal powers keep grid order.
 void KeepPeak(PeakCollector &collector, long index, double power)
@@ -43,8 +39,29 @@ PeriodGrid MakePeriodGrid(double minimum, double maximum, long intervals)
     return PeriodGrid{minimum, maximum, intervals, step};
 }
 
+PeriodGrid MakeEvenFrequencyGrid(double first, double step, long intervals)
+{
+    PeriodGrid grid{0, 0, intervals, 0};
+    grid.evenInFrequency = true;
+    grid.firstFrequency = first;
+    grid.frequencyStep = step;
+    grid.minimum = GridPeriod(grid, 0);
+    grid.maximum = GridPeriod(grid, intervals);
+    return grid;
+}
+
+double GridFrequency(const PeriodGrid &grid, long k)
+{
+    if (grid.evenInFrequency)
+        return static_cast<double>(grid.firstFrequency +
+                                   static_cast<long double>(grid.intervals - k) * grid.frequencyStep);
+    return static_cast<double>(1 / static_cast<long double>(GridPeriod(grid, k)));
+}
+
 double GridPeriod(const PeriodGrid &grid, long k)
 {
+    if (grid.evenInFrequency)
+        return static_cast<double>(1 / static_cast<long double>(GridFrequency(grid, k)));
     return static_cast<double>(grid.minimum + static_cast<long double>(k) * grid.step);
 }
 

@@ -5,8 +5,11 @@
 // the input's time scale; periods and spans in days; magnitudes as read
 // (not centred).
 #pragma once
+#include <cmath>
 #include <string>
 #include <vector>
+
+#include "extrema.h"
 
 // One peak of the spectrum, strongest first in PeriodReport::peaks.
 struct PeakReport {
@@ -23,6 +26,9 @@ struct PeakReport {
     double boxDepth = 0;          // magnitudes fainter inside the box than out of it
     double boxDuration = 0;       // days
     double boxMidTime = 0;        // middle of the box nearest the middle of the data
+    double signalToNoise = NAN;   // amplitude over the residual spectrum's mean amplitude near the peak
+    double reducedChiSquare = NAN; // of the weighted sine fit (weighted runs)
+    double monteCarloPeriodError = NAN; // spread of the period over refits of resampled light curves
 };
 
 // One step of prewhitening: the frequency found in step j after all j
@@ -37,6 +43,7 @@ struct PrewhiteningStep {
     double power;                 // of the peak in the residual spectrum where it was found
     double falseAlarmProbability; // of that peak
     double residualRms;           // scatter of the residuals after the joint fit of step j
+    double signalToNoise = NAN;   // of the peak where it was found
 };
 
 // The phase curve at one period.  The fitted curve is
@@ -80,6 +87,28 @@ struct GridReport {
     double step;                  // (max - min) / K
     bool intervalsChosen;         // K was chosen from the data, not given
     bool intervalsCapped;         // the chosen K hit the largest K allowed
+    // A grid even in frequency (the batch run's default): its points per
+    // peak width 1/T, frequency step and the transform that took the sums
+    // ("exact" kernels or the "fast" transform).
+    bool evenInFrequency = false;
+    double oversample = 0;
+    double frequencyStep = 0;
+    std::string transform;
+};
+
+// The times of the minima or maxima of the light curve and their O-C
+// against an ephemeris, with the linear and quadratic fits.  When the
+// extrema could not be timed or no O-C fit was possible, 'error' says why
+// in English and the parts computed before stay as they were.
+struct ExtremaReport {
+    std::string error;            // empty when timed and fitted
+    ExtremumKind kind = MinimumBrightness;
+    double period = 0;            // the period that placed the windows, days
+    std::string periodSource;     // "given", "ephemeris" or "strongest peak"
+    double windowShare = 0;       // the window's full width as a share of the period
+    bool ephemerisGiven = false;  // else the period and the first extremum's time
+    ExtremaSearch search;         // the timings and the extrema skipped
+    OCAnalysis oc;                // E, O-C and both fits
 };
 
 struct PeriodReport {
@@ -108,6 +137,21 @@ struct PeriodReport {
     std::vector<PrewhiteningStep> prewhitening; // empty unless asked for
     bool hasFold = false;
     FoldReport fold;
+    bool hasExtrema = false;      // times of extrema were asked for
+    ExtremaReport extrema;
+
+    // How the peaks were judged: "baluev", "model" or "bootstrap" (with its
+    // resamples), whether the estimates were weighted by 1/sigma^2, why
+    // automatic prewhitening stopped, and whether the residuals of the
+    // strongest sine are correlated (the formal errors then too small by
+    // about errorFactor).
+    std::string falseAlarmMethod = "model";
+    int bootstrapResamples = 0;
+    bool weighted = false;
+    std::string prewhiteningStopped;
+    bool residualsCorrelated = false;
+    double residualErrorFactor = 1;
+    bool statisticsReported = false; // the keys above appear in the report
 
     // Notes and warnings of the analysis, kept in the report by a survey
     // run (a batch run writes them on standard error instead).

@@ -13,7 +13,8 @@
 #include "report.h"
 
 // Aligned English lines: the data, the grid, a table of the peaks and, when
-// present, of the prewhitening steps and the fold.
+// present, of the prewhitening steps, the fold and the times of extrema
+// with their O-C fits.
 void WriteTextReport(const PeriodReport &report, std::FILE *out);
 // One JSON object with numbers in full double precision, indented by two
 // blanks, and a line end: the text of JsonReportText.

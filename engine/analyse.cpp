@@ -9,8 +9,12 @@
 #include <cstdio>
 #include <new>
 
+#include "extremastep.h"
 #include "methodpass.h"
+#include "nufft.h"
+#include "significance.h"
 #include "spectrumpass.h"
+#include "weightedfit.h"
 
 namespace {
 
@@ -50,6 +54,18 @@ struct Analysis {
     SpectrumTerms terms;
     PeriodGrid grid;
     long intervals;
+    FrequencyGrid frequencyGrid; // the same grid as the transform takes it
+    bool fast;                   // the grid's sums by the fast transform
+    std::vector<double> weights; // 1/sigma^2 of each estimate, or empty
+    const double *w;             // weights.data(), nullptr when unweighted
+    double timesVariance;        // of the (weighted) times, for Baluev's bound
+    std::vector<double> bootstrapMaxima; // the highest powers of the resamples
+};
+
+// The residuals' or resamples' terms live as long as they are used.
+struct ResidualTerms {
+    SpectrumTerms terms;
+    ~ResidualTerms() { ReleaseSpectrumTerms(terms); }
 };
 
 void Note(const Analysis &a, const std::string &text)
@@ -120,8 +136,46 @@ void CentreMagnitudes(Analysis &a)
         for (double &v : a.centred)
             v = v / largest;
     a.sumOfSquares = 0;
+    if (a.w != nullptr) {
+        long double sum = 0;
+        for (int i = 0; i < a.n; ++i)
+            sum += static_cast<long double>(a.w[i]) * a.centred[i] * a.centred[i];
+        a.sumOfSquares = static_cast<double>(sum);
+        return;
+    }
     for (double v : a.centred)
         a.sumOfSquares = a.sumOfSquares + static_cast<long double>(v) * v;
+}
+
+// The weights the settings ask for: 1/sigma^2 when every estimate has a
+// positive finite uncertainty.  False and the refusal when they are
+// demanded but cannot be had.
+bool ChooseWeights(Analysis &a, AnalysisOutcome &outcome)
+{
+    a.w = nullptr;
+    const std::vector<double> &sigma = a.curve.uncertainty;
+    if (a.settings.weights == WeightsNone)
+        return true;
+    std::size_t unusable = 0;
+    for (double e : sigma)
+        if (!(e > 0 && std::isfinite(e)))
+            ++unusable;
+    if (sigma.empty() || unusable > 0) {
+        const std::string why = sigma.empty() ? "the estimates have no uncertainties"
+                                              : Whole(static_cast<long>(unusable)) + " of " + Whole(a.n) +
+                                                    " estimates have no positive uncertainty";
+        if (a.settings.weights == WeightsFromErrors)
+            return Refused(outcome, "Odhady nemaji pouzitelne nejistoty: vahy nelze pouzit.",
+                           "--weights errors: " + why);
+        if (!sigma.empty())
+            Note(a, "note: equal weights: " + why);
+        return true;
+    }
+    a.weights.resize(sigma.size());
+    for (std::size_t i = 0; i < sigma.size(); ++i)
+        a.weights[i] = 1 / (sigma[i] * sigma[i]);
+    a.w = a.weights.data();
+    return true;
 }
 
 double MeanMagnitude(const LightCurve &curve)
@@ -142,8 +196,56 @@ void NoteMaximumBeyondSpan(const Analysis &a)
 void NoteCoarseGrid(const Analysis &a)
 {
     std::string english, czech;
+    if (a.settings.grid == GridEvenInFrequency) {
+        if (a.settings.oversample < FewestPointsPerPeak)
+            Note(a, "warning: " + Decimal(a.settings.oversample, "%.3g") +
+                        " points per peak width; the strongest period may be missed (10 are safe)");
+        return;
+    }
     if (CoarseGridWarning(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals, a.span, english, czech))
         Note(a, english);
+}
+
+// The grid even in frequency for the settings' points per peak width, or
+// for fewer when that would pass MaxIntervals; false and the refusal when
+// the range gives no grid.
+bool MakeFrequencyGridOf(Analysis &a, GridReport &grid, AnalysisOutcome &outcome)
+{
+    const double pmin = a.settings.minimumPeriod, pmax = a.settings.maximumPeriod;
+    double oversample = a.settings.oversample;
+    if (!(oversample > 0) || !std::isfinite(oversample))
+        return Refused(outcome, "Pocet bodu na sirku vrcholu musi byt kladny.",
+                       "the points per peak width must be positive");
+    FrequencyGrid f = MakeFrequencyGrid(pmin, pmax, a.span, oversample);
+    grid.intervalsCapped = false;
+    if (f.status == NufftGridTooLarge || (f.status == NufftOk && f.intervals > MaxIntervals)) {
+        const long double wanted = static_cast<long double>(oversample) * a.span * (1 / static_cast<long double>(pmin) - 1 / static_cast<long double>(pmax));
+        oversample = static_cast<double>(oversample * (MaxIntervals - 1) / wanted);
+        Note(a, "the grid for " + Decimal(a.settings.oversample, "%.3g") + " points per peak width would need " +
+                    Decimal(static_cast<double>(wanted), "%.0f") + " frequencies; using " +
+                    Decimal(oversample, "%.3g") + " points per peak width");
+        f = MakeFrequencyGrid(pmin, pmax, a.span, oversample);
+        grid.intervalsCapped = true;
+    }
+    if (f.status != NufftOk)
+        return Refused(outcome, "Pro tento rozsah period nelze sestavit mrizku frekvenci.",
+                       std::string("no frequency grid for this period range: ") + NufftStatusText(f.status));
+    a.frequencyGrid = f;
+    a.grid = MakeEvenFrequencyGrid(f.first, f.step, f.intervals);
+    a.intervals = f.intervals;
+    grid.intervalsChosen = true;
+    grid.evenInFrequency = true;
+    grid.oversample = oversample;
+    grid.frequencyStep = f.step;
+    return true;
+}
+
+// The transform of the pass: the settings' choice, or the cheaper one.
+bool FastTransformWanted(const Analysis &a)
+{
+    if (!a.grid.evenInFrequency || a.settings.transform == TransformExact)
+        return false;
+    return a.settings.transform == TransformFast || FastTransformIsCheaper(a.n, a.grid.intervals + 1);
 }
 
 void DescribeData(const Analysis &a, PeriodReport &r)
@@ -170,6 +272,45 @@ int PassThreads(const Analysis &a)
     return SpectrumThreadsFor(a.settings.threads, a.n, std::max(a.grid.intervals + 1, 0L));
 }
 
+// The chunks of a pass over the grid with the powers of the prepared
+// observations y (and their window when asked), by the exact kernels or
+// the fast transform.  The transform gives its frequencies in increasing
+// order: the chunks take them backwards, in increasing period.
+template <typename Visit>
+void GridPass(const Analysis &a, const SpectrumTerms &terms, const double *y, const double *w, double sumOfSquares,
+              int threads, bool window, Visit visit)
+{
+    if (!a.fast) {
+        ForEachGridChunk(terms, sumOfSquares, a.grid, threads, window, visit);
+        return;
+    }
+    std::vector<double> powers, windows;
+    const NufftStatus status =
+        ComputeFastPowers(a.t, y, w, a.n, a.frequencyGrid, sumOfSquares, threads, powers, window ? &windows : nullptr);
+    if (status == NufftOutOfMemory)
+        throw std::bad_alloc();
+    if (status != NufftOk) {
+        // Nothing the checks let through fails here; should it, the exact
+        // kernels take the same grid.
+        ForEachGridChunk(terms, sumOfSquares, a.grid, threads, window, visit);
+        return;
+    }
+    const long points = a.grid.intervals + 1;
+    const long chunk = std::min(4096L, points);
+    std::vector<double> periods(static_cast<std::size_t>(chunk)), p(periods.size()), wv(window ? periods.size() : 0);
+    for (long first = 0; first < points; first += chunk) {
+        const long count = std::min(chunk, points - first);
+        for (long j = 0; j < count; ++j) {
+            const std::size_t at = static_cast<std::size_t>(j), from = static_cast<std::size_t>(a.grid.intervals - first - j);
+            periods[at] = GridPeriod(a.grid, first + j);
+            p[at] = powers[from];
+            if (window)
+                wv[at] = windows[from];
+        }
+        visit(GridChunk{first, count, periods.data(), p.data(), window ? wv.data() : nullptr});
+    }
+}
+
 // The spectrum pass: every power to the hooks and the strongest peaks
 // collected on the way.
 std::vector<GridPeak> SpectrumPass(Analysis &a)
@@ -180,7 +321,8 @@ std::vector<GridPeak> SpectrumPass(Analysis &a)
     long done = 0;
     if (a.hooks.passBegins)
         a.hooks.passBegins(points);
-    ForEachGridChunk(a.terms, a.sumOfSquares, a.grid, PassThreads(a), a.settings.window, [&](const GridChunk &c) {
+    GridPass(a, a.terms, a.centred.data(), a.w, a.sumOfSquares, PassThreads(a), a.settings.window,
+             [&](const GridChunk &c) {
         for (long j = 0; j < c.count; ++j)
             FeedPower(collector, c.powers[j]);
         if (a.hooks.spectrum)
@@ -209,26 +351,155 @@ double RefinedFrequency(const Analysis &a, const SpectrumTerms &terms, double su
     return RefinePeakFrequency([&](double f) { return PreparedPower(terms, f, sumOfSquares); }, a.grid, k);
 }
 
+// The false-alarm probability of a peak of this power found after
+// 'sinesBefore' sines were fitted, by the settings' method.
+double FalseAlarmOf(const Analysis &a, double power, int sinesBefore, const PeriodReport &r)
+{
+    switch (a.settings.falseAlarm) {
+    case FalseAlarmModel:
+        return FalseAlarmProbability(power, a.n, r.span, r.grid.minimumPeriod, r.grid.maximumPeriod);
+    case FalseAlarmBootstrap:
+        if (!a.bootstrapMaxima.empty())
+            return BootstrapFalseAlarmOf(a.bootstrapMaxima, power).probability;
+        break;
+    case FalseAlarmBaluev:
+        break;
+    }
+    return BaluevFalseAlarmProbability(power, a.n - 3 * sinesBefore, 1 / a.grid.maximum, 1 / a.grid.minimum,
+                                       a.timesVariance);
+}
+
+// The mean amplitude of the spectrum of 'residual' (centred, weighted as the
+// analysis) in the noise window around the frequency; NaN without room.
+double NoiseAmplitudeNear(const Analysis &a, const std::vector<double> &residual, double frequency)
+{
+    std::vector<double> centred;
+    CentreWeightedValues(residual.data(), a.w, a.n, centred);
+    ResidualTerms prepared;
+    PrepareWeightedSpectrumTerms(prepared.terms, a.t, centred.data(), a.w, a.n);
+    const double width = a.settings.noiseWidth > 0 ? a.settings.noiseWidth : DefaultNoiseWindow(a.span);
+    const AmplitudeFunction amplitude = [&](double f) {
+        SpectrumSums sums;
+        SpectrumSumsOf(prepared.terms, &f, 1, &sums);
+        return AmplitudeOfSums({prepared.terms.weightSum, sums.scc, sums.sc, sums.sss, sums.ss, sums.ssc, sums.syc,
+                                sums.sys});
+    };
+    double mean = NAN;
+    if (!MeanAmplitudeInWindowOf(amplitude, frequency, width, 200, mean))
+        return NAN;
+    return mean;
+}
+
+// y minus one fitted sine.
+std::vector<double> LessSine(const Analysis &a, const double *y, const SineFit &fit)
+{
+    std::vector<double> rest(y, y + a.n);
+    const long double twoPi = 6.283185307179586476925286766559L;
+    for (int i = 0; i < a.n; ++i) {
+        const double angle = static_cast<double>((static_cast<long double>(a.t[i]) - fit.reference) * twoPi *
+                                                 fit.frequency);
+        rest[i] -= fit.constant + fit.cosine * std::cos(angle) + fit.sine * std::sin(angle);
+    }
+    return rest;
+}
+
+// The spread of the period over Monte Carlo refits of the light curve:
+// the fitted sine plus its residuals redrawn, refined within one peak width.
+double MonteCarloPeriodError(const Analysis &a, const SineFit &fit, const std::vector<double> &residual)
+{
+    std::vector<double> model(a.centred);
+    for (int i = 0; i < a.n; ++i)
+        model[i] -= residual[i];
+    const double halfWidth = 0.5 / a.span;
+    const RefitFunction refit = [&](const double *t, const double *y, const double *w, int n, double &frequency) {
+        std::vector<double> centred;
+        const double sumOfSquares = CentreWeightedValues(y, w, n, centred);
+        frequency = RefineWeightedPeak(t, centred.data(), w, n, sumOfSquares, fit.frequency - halfWidth,
+                                       fit.frequency + halfWidth);
+        return std::isfinite(frequency) && frequency > 0;
+    };
+    MonteCarloSettings settings{RedrawnResiduals, a.settings.monteCarloRealisations, a.settings.seed,
+                                std::max(1, a.settings.threads), 3};
+    MonteCarloPeriods result;
+    if (!MonteCarloPeriodSpread(a.t, model.data(), residual.data(), a.w, a.n, settings, refit, result))
+        return NAN;
+    return result.periodSpread;
+}
+
 // A peak at a refined frequency: power, significance, and the sine fit
-// that gives amplitude, epoch and the period's error.
+// that gives amplitude, epoch, the period's error from the fit's
+// covariance and the signal-to-noise.
 PeakReport DescribePeak(const Analysis &a, double frequency, const PeriodReport &r)
 {
     PeakReport p;
     p.frequency = frequency;
     p.period = 1 / frequency;
     p.power = PreparedPower(a.terms, frequency, a.sumOfSquares);
-    p.falseAlarmProbability =
-        FalseAlarmProbability(p.power, a.n, r.span, r.grid.minimumPeriod, r.grid.maximumPeriod);
+    p.falseAlarmProbability = FalseAlarmOf(a, p.power, 0, r);
     SineFit fit;
-    if (FitSine(a.t, a.centred.data(), a.n, frequency, a.earliest, fit)) {
+    FitQuality quality;
+    if (FitWeightedSine(a.t, a.centred.data(), a.w, a.n, frequency, a.earliest, fit, quality)) {
         p.amplitude = fit.amplitude;
         p.residualRms = fit.residualRms;
         p.epochOfMaximum = EpochOfMaximum(fit, MiddleTime(a));
-        p.periodError = PeriodError(p.period, fit.residualRms, a.n, fit.amplitude, r.span);
+        PeakErrors errors;
+        if (SinePeakErrors(a.t, a.centred.data(), a.w, a.n, fit, errors))
+            p.periodError = errors.periodError;
+        else
+            p.periodError = PeriodErrorFromTimeSpread(p.period, fit.residualRms, a.n, fit.amplitude,
+                                                      TimesSpread(a.t, a.w, a.n));
+        if (a.w != nullptr)
+            p.reducedChiSquare = quality.reducedChiSquare;
+        const std::vector<double> residual = LessSine(a, a.centred.data(), fit);
+        p.signalToNoise = SignalToNoise(fit.amplitude, NoiseAmplitudeNear(a, residual, frequency));
+        if (a.settings.monteCarloRealisations > 0)
+            p.monteCarloPeriodError = MonteCarloPeriodError(a, fit, residual);
     } else {
         p.amplitude = p.residualRms = p.epochOfMaximum = p.periodError = NAN;
     }
     return p;
+}
+
+// Whether the residuals of the strongest sine go together in time order,
+// where the formal errors are too small.
+void CheckStrongestResiduals(const Analysis &a, PeriodReport &r)
+{
+    if (r.peaks.empty())
+        return;
+    SineFit fit;
+    FitQuality quality;
+    if (!FitWeightedSine(a.t, a.centred.data(), a.w, a.n, r.peaks[0].frequency, a.earliest, fit, quality))
+        return;
+    const std::vector<double> residual = LessSine(a, a.centred.data(), fit);
+    const ResidualCorrelation c = CheckResidualCorrelation(a.t, residual.data(), a.w, a.n, 2.33);
+    r.residualsCorrelated = c.correlated;
+    r.residualErrorFactor = c.errorFactor;
+    if (c.correlated)
+        Note(a, "warning: the residuals of the strongest sine are correlated (runs test z = " +
+                    Decimal(c.runs.z, "%.2f") + ", lag-1 correlation " + Decimal(c.lagOne, "%.2f") +
+                    "); the period errors of the formula are about " + Decimal(c.errorFactor, "%.2g") +
+                    " times too small");
+}
+
+// The highest powers of resampled magnitudes over the grid, for the
+// bootstrap's false alarms.
+void BootstrapMaxima(Analysis &a)
+{
+    const Analysis &analysis = a;
+    const HighestPowerFunction highest = [&analysis](const double *t, const double *y, const double *w, int n,
+                                                     double sumOfSquares) {
+        ResidualTerms prepared;
+        PrepareWeightedSpectrumTerms(prepared.terms, t, y, w, n);
+        double best = 0;
+        GridPass(analysis, prepared.terms, y, w, sumOfSquares, 1, false, [&](const GridChunk &c) {
+            for (long j = 0; j < c.count; ++j)
+                best = std::fmax(best, c.powers[j]);
+        });
+        return best;
+    };
+    const int threads = a.settings.threads > 0 ? a.settings.threads : UsableCores();
+    BootstrapHighestPowers(a.t, a.centred.data(), a.w, a.n, a.settings.bootstrapResamples, a.settings.seed, threads,
+                           highest, a.bootstrapMaxima);
 }
 
 void DescribePeaks(const Analysis &a, const std::vector<GridPeak> &peaks, PeriodReport &r)
@@ -241,26 +512,34 @@ void DescribePeaks(const Analysis &a, const std::vector<GridPeak> &peaks, Period
 }
 
 // The strongest peak of the spectrum of the prepared observations.
-std::vector<GridPeak> StrongestPeakOnGrid(const Analysis &a, const SpectrumTerms &terms, double sumOfSquares)
+std::vector<GridPeak> StrongestPeakOnGrid(const Analysis &a, const SpectrumTerms &terms, const double *y,
+                                          const double *w, double sumOfSquares, int threads)
 {
     PeakCollector collector;
     StartPeakCollector(collector, 1);
-    ForEachGridChunk(terms, sumOfSquares, a.grid, PassThreads(a), false, [&](const GridChunk &c) {
+    GridPass(a, terms, y, w, sumOfSquares, threads, false, [&](const GridChunk &c) {
         for (long j = 0; j < c.count; ++j)
             FeedPower(collector, c.powers[j]);
     });
     return FinishPeakCollector(collector);
 }
 
-// The residuals' terms live as long as the prewhitening.
-struct ResidualTerms {
-    SpectrumTerms terms;
-    ~ResidualTerms() { ReleaseSpectrumTerms(terms); }
-};
-
 // Finds settings.prewhiten frequencies in turn: the strongest peak of the
 // residuals' spectrum, then all frequencies refined together against the
 // magnitudes.  The steps report the values of the last joint fit.
+// The reason to stop automatic prewhitening before step 'step' with this
+// peak, or empty to go on.
+std::string ReasonToStop(const Analysis &a, int step, double signalToNoise, double falseAlarm)
+{
+    if (!(signalToNoise >= a.settings.autoSignalToNoise))
+        return "the peak of step " + Whole(step) + " has S/N " + Decimal(signalToNoise, "%.2f") + ", below " +
+               Decimal(a.settings.autoSignalToNoise, "%.3g");
+    if (!(falseAlarm < a.settings.autoFalseAlarm))
+        return "the peak of step " + Whole(step) + " has a false-alarm probability of " +
+               Decimal(falseAlarm, "%.3g") + ", not below " + Decimal(a.settings.autoFalseAlarm, "%.3g");
+    return "";
+}
+
 void Prewhiten(const Analysis &a, PeriodReport &r)
 {
     const int n = a.n;
@@ -271,14 +550,16 @@ void Prewhiten(const Analysis &a, PeriodReport &r)
     double constant = 0;
     ResidualTerms prepared;
     for (int step = 1; step <= a.settings.prewhiten; ++step) {
-        const double sumOfSquares = CentreValues(residual.data(), n, centred);
-        PrepareSpectrumTerms(prepared.terms, a.t, centred.data(), n);
+        const double sumOfSquares = a.w != nullptr ? CentreWeightedValues(residual.data(), a.w, n, centred)
+                                                   : CentreValues(residual.data(), n, centred);
+        PrepareWeightedSpectrumTerms(prepared.terms, a.t, centred.data(), a.w, n);
         double f = 0;
         if (step == 1 && !r.peaks.empty()) {
             // The first residuals are the magnitudes: their spectrum is the pass's.
             f = r.peaks[0].frequency;
         } else {
-            const std::vector<GridPeak> peaks = StrongestPeakOnGrid(a, prepared.terms, sumOfSquares);
+            const std::vector<GridPeak> peaks =
+                StrongestPeakOnGrid(a, prepared.terms, centred.data(), a.w, sumOfSquares, PassThreads(a));
             if (peaks.empty()) {
                 Note(a, "prewhitening: the residuals of step " + Whole(step) + " have no peak; stopped");
                 break;
@@ -286,26 +567,43 @@ void Prewhiten(const Analysis &a, PeriodReport &r)
             f = RefinedFrequency(a, prepared.terms, sumOfSquares, peaks[0].index);
         }
         SineFit fit;
-        if (!FitSine(a.t, centred.data(), n, f, reference, fit)) {
+        FitQuality quality;
+        if (!FitWeightedSine(a.t, centred.data(), a.w, n, f, reference, fit, quality)) {
             Note(a, "prewhitening: no sine fits the residuals of step " + Whole(step) + "; stopped");
             break;
+        }
+        const double power = PreparedPower(prepared.terms, f, sumOfSquares);
+        const double falseAlarm = FalseAlarmOf(a, power, step - 1, r);
+        const double signalToNoise =
+            SignalToNoise(fit.amplitude, NoiseAmplitudeNear(a, LessSine(a, centred.data(), fit), f));
+        if (a.settings.prewhitenAutomatic) {
+            const std::string reason = ReasonToStop(a, step, signalToNoise, falseAlarm);
+            if (!reason.empty()) {
+                r.prewhiteningStopped = reason;
+                break;
+            }
         }
         std::vector<SineComponent> trial = components;
         trial.push_back(SineComponent{f, fit.cosine, fit.sine, NAN, NAN});
         double trialConstant = constant, rms = 0;
-        if (!FitSinesTogether(a.t, y, n, reference, trial, trialConstant, rms)) {
+        if (!FitWeightedSinesTogether(a.t, y, a.w, n, reference, trial, trialConstant, rms, quality)) {
             Note(a, "prewhitening: the joint fit of step " + Whole(step) + " failed; stopped");
+            if (a.settings.prewhitenAutomatic)
+                r.prewhiteningStopped = "the joint fit of step " + Whole(step) + " failed";
             break;
         }
         components = trial;
         constant = trialConstant;
         SinesResiduals(a.t, y, n, reference, components, constant, residual);
         PrewhiteningStep s;
-        s.power = PreparedPower(prepared.terms, f, sumOfSquares);
-        s.falseAlarmProbability = FalseAlarmProbability(s.power, n, r.span, a.grid.minimum, a.grid.maximum);
+        s.power = power;
+        s.falseAlarmProbability = falseAlarm;
+        s.signalToNoise = signalToNoise;
         s.residualRms = rms;
         r.prewhitening.push_back(s);
     }
+    if (a.settings.prewhitenAutomatic && r.prewhiteningStopped.empty())
+        r.prewhiteningStopped = "the limit of " + Whole(a.settings.prewhiten) + " periods";
     for (std::size_t j = 0; j < r.prewhitening.size(); ++j) {
         const SineComponent &c = components[j];
         PrewhiteningStep &s = r.prewhitening[j];
@@ -330,7 +628,8 @@ void Fold(const Analysis &a, PeriodReport &r)
         period = r.peaks[0].period;
     }
     SineFit fit;
-    if (!FitSine(a.t, a.centred.data(), a.n, 1 / period, a.earliest, fit)) {
+    FitQuality quality;
+    if (!FitWeightedSine(a.t, a.centred.data(), a.w, a.n, 1 / period, a.earliest, fit, quality)) {
         Note(a, "--fold: no sine fits the data at the period " + Decimal(period, "%.10g"));
         return;
     }
@@ -379,18 +678,34 @@ bool PrepareAnalysis(Analysis &a, AnalysisOutcome &outcome)
     FindTimeRange(a);
     if (!CheckUsableData(a.t, a.curve.magnitude.data(), a.n, a.span, error))
         return Refused(outcome, error.czech, error.english);
-    a.intervals = IntervalsOfRun(a, outcome.report.grid);
-    if (!CheckUsableRange(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals, error))
-        return Refused(outcome, error.czech, error.english);
+    if (a.settings.grid == GridEvenInFrequency) {
+        if (!CheckUsableRange(a.settings.minimumPeriod, a.settings.maximumPeriod, 1, error))
+            return Refused(outcome, error.czech, error.english);
+        if (!MakeFrequencyGridOf(a, outcome.report.grid, outcome))
+            return false;
+    } else {
+        if (a.settings.transform == TransformFast)
+            return Refused(outcome, "Rychla transformace potrebuje mrizku rovnomernou ve frekvenci.",
+                           "the fast transform needs the grid even in frequency (--grid frequency)");
+        a.intervals = IntervalsOfRun(a, outcome.report.grid);
+        if (!CheckUsableRange(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals, error))
+            return Refused(outcome, error.czech, error.english);
+    }
     NoteMaximumBeyondSpan(a);
     NoteCoarseGrid(a);
-    a.mean = MeanMagnitude(a.curve);
+    if (!ChooseWeights(a, outcome))
+        return false;
+    a.mean = a.w != nullptr ? WeightedMean(a.curve.magnitude.data(), a.w, a.n) : MeanMagnitude(a.curve);
+    a.timesVariance = TimesVariance(a.t, a.w, a.n);
     CentreMagnitudes(a);
     if (!std::isfinite(a.sumOfSquares))
         return Refused(outcome, "Hvezdne velikosti jsou prilis velke: spektrum nelze spocitat.",
                        "the magnitudes are too large: no spectrum can be computed");
-    a.grid = MakePeriodGrid(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals);
-    PrepareSpectrumTerms(a.terms, a.t, a.centred.data(), a.n);
+    if (!a.grid.evenInFrequency)
+        a.grid = MakePeriodGrid(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals);
+    a.fast = FastTransformWanted(a);
+    outcome.report.grid.transform = a.fast ? "fast" : "exact";
+    PrepareWeightedSpectrumTerms(a.terms, a.t, a.centred.data(), a.w, a.n);
     return true;
 }
 
@@ -401,18 +716,30 @@ void RunAnalysis(Analysis &a, AnalysisOutcome &outcome)
     DescribeData(a, r);
     r.significanceLevel =
         SignificanceThreshold(a.n, a.earliest, a.latest, a.settings.minimumPeriod, a.settings.maximumPeriod);
+    r.statisticsReported = true;
+    r.weighted = a.w != nullptr;
+    r.falseAlarmMethod = a.settings.falseAlarm == FalseAlarmModel       ? "model"
+                         : a.settings.falseAlarm == FalseAlarmBootstrap ? "bootstrap"
+                                                                        : "baluev";
+    if (a.settings.falseAlarm == FalseAlarmBootstrap) {
+        r.bootstrapResamples = a.settings.bootstrapResamples;
+        BootstrapMaxima(a);
+    }
     DescribePeaks(a, peaks, r);
     if (UsesMethodPass(a.settings) &&
-        !RunMethodPass(a.curve, a.settings, a.hooks, a.grid, [&](double f) { return DescribePeak(a, f, r); }, r,
-                       outcome.error))
+        !RunMethodPass(a.curve, a.w, a.settings, a.hooks, a.grid, [&](double f) { return DescribePeak(a, f, r); },
+                       r, outcome.error))
         return;
+    CheckStrongestResiduals(a, r);
     if (a.settings.prewhiten > 0)
         Prewhiten(a, r);
     if (a.settings.fold)
         Fold(a, r);
-    if (r.hasFold && WantsFoldShape(a.settings) && !DescribeFoldShape(a.curve, a.settings, r.fold))
+    if (r.hasFold && WantsFoldShape(a.settings) && !DescribeFoldShape(a.curve, a.w, a.settings, r.fold))
         Note(a, "--fold-harmonics: no fit of " + Whole(FoldHarmonicsOf(a.settings)) + " harmonics at the period " +
                     Decimal(r.fold.period, "%.10g"));
+    if (a.settings.extrema)
+        AddExtremaReport(a.curve, a.settings, r);
     outcome.ok = true;
 }
 
@@ -509,7 +836,8 @@ AnalysisOutcome AnalyseLightCurve(const LightCurve &curve, const AnalysisSetting
                                   const AnalysisHooks &hooks)
 {
     AnalysisOutcome outcome;
-    Analysis a{curve, settings, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0};
+    Analysis a{curve, settings, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0, {}, false,
+               {}, nullptr, 0, {}};
     PreparedAnalysis prepared{a};
     try {
         if (PrepareAnalysis(a, outcome))
@@ -531,7 +859,8 @@ bool ComputeLightCurveSpectrum(const LightCurve &curve, const AnalysisSettings &
     AnalysisHooks hooks;
     hooks.spectrum = visit;
     AnalysisOutcome outcome;
-    Analysis a{curve, spectrumOnly, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0};
+    Analysis a{curve, spectrumOnly, hooks, 0, nullptr, 0, 0, 0, 0, {}, 0, SpectrumTerms{}, PeriodGrid{}, 0, {}, false,
+               {}, nullptr, 0, {}};
     PreparedAnalysis prepared{a};
     try {
         if (!PrepareAnalysis(a, outcome)) {
@@ -540,7 +869,7 @@ bool ComputeLightCurveSpectrum(const LightCurve &curve, const AnalysisSettings &
         }
         PeriodReport methodReport;
         if (UsesMethodPass(a.settings))
-            return RunMethodPass(a.curve, a.settings, a.hooks, a.grid,
+            return RunMethodPass(a.curve, a.w, a.settings, a.hooks, a.grid,
                                  [&](double f) { return DescribePeak(a, f, methodReport); }, methodReport, error);
         SpectrumPass(a);
     } catch (const std::bad_alloc &) {

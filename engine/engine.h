@@ -18,11 +18,32 @@
 // lines of 49 bytes (about 490 MB).
 const long MaxIntervals = 10000000;
 
+// The trial periods: evenly spaced in period (the dialogue's grid, K
+// intervals) or in frequency (oversample points per peak width 1/T).
+enum GridKind { GridEvenInPeriod, GridEvenInFrequency };
+
+// What takes the sums of a grid even in frequency: the exact kernels, the
+// fast transform, or whichever is cheaper for the size.
+enum TransformChoice { TransformAutomatic, TransformExact, TransformFast };
+
+// Weights of the estimates: 1/sigma^2 when every estimate has a positive
+// uncertainty (auto; otherwise equal weights and a note says why), always
+// (errors: refused without usable uncertainties), or never.
+enum WeightChoice { WeightsAutomatic, WeightsFromErrors, WeightsNone };
+
+// The false-alarm probability of a peak: Baluev's (2008) bound over the
+// band searched, the model of the dialogue's 95 % level, or a bootstrap of
+// the magnitudes over the same grid.
+enum FalseAlarmMethod { FalseAlarmBaluev, FalseAlarmModel, FalseAlarmBootstrap };
+
 // What to compute.  Periods in days.
 struct AnalysisSettings {
     double minimumPeriod = 0;
     double maximumPeriod = 0;
-    long intervals = 0;          // K; 0: chosen for ten points per peak width
+    GridKind grid = GridEvenInFrequency;
+    double oversample = 10;      // points per peak width of a grid even in frequency
+    TransformChoice transform = TransformAutomatic;
+    long intervals = 0;          // K of a grid even in period; 0: chosen for ten points per peak width
     int peaks = 5;               // the strongest M peaks reported
     int prewhiten = 0;           // periods found in turn; 0: none
     bool window = false;         // the spectral window on the same grid
@@ -35,6 +56,30 @@ struct AnalysisSettings {
     std::string method;
     std::vector<double> durations; // box durations of bls, shares of the period; empty: the default set
     int foldHarmonics = 0;       // harmonics fitted at the fold's period; 0: 1 for dcdft, the method's otherwise
+
+    WeightChoice weights = WeightsAutomatic;
+    FalseAlarmMethod falseAlarm = FalseAlarmBaluev;
+    int bootstrapResamples = 1000; // B of a bootstrap
+    unsigned long seed = 1;        // of the bootstrap and Monte Carlo draws
+    // Signal-to-noise: the peak's amplitude over the mean amplitude of the
+    // residual spectrum within this full width (cycles per day) around it;
+    // 0: 1 c/d or 10 peak widths, whichever is narrower.
+    double noiseWidth = 0;
+    // Prewhitening goes on while the next peak has S/N >= autoSignalToNoise
+    // and a false alarm below autoFalseAlarm, up to 'prewhiten' periods.
+    bool prewhitenAutomatic = false;
+    double autoSignalToNoise = 4;
+    double autoFalseAlarm = 0.01;
+    int monteCarloRealisations = 0; // R refits for the peaks' Monte Carlo period errors; 0: none
+
+    // Times of extrema and their O-C, after everything else.
+    bool extrema = false;        // time the minima (or maxima) of brightness
+    bool maxima = false;         // the maxima of brightness instead of the minima
+    double extremaPeriod = 0;    // the windows' period; 0: the ephemeris's, else the strongest peak's
+    bool ephemerisGiven = false; // O-C against ephemerisEpoch + E * ephemerisPeriod;
+    double ephemerisEpoch = 0;   // else the period and the first extremum's time
+    double ephemerisPeriod = 0;
+    double extremaWindow = 0.25; // the window's full width as a share of the period
 };
 
 // A refusal: the Czech text of the dialogue and the English one of a batch

@@ -27,10 +27,7 @@ const int DefaultFoldHarmonics = 3;
 
 bool IsDcdftName(const std::string &name) { return name.empty() || name == "dcdft"; }
 
-double GridPointFrequency(const PeriodGrid &grid, long k)
-{
-    return static_cast<double>(1.0L / static_cast<long double>(GridPeriod(grid, k)));
-}
+double GridPointFrequency(const PeriodGrid &grid, long k) { return GridFrequency(grid, k); }
 
 // The value fed to the peak collector and the refinement: the higher the
 // better for every method, and positive where a method finds more than
@@ -170,10 +167,23 @@ double AovLevel(int observations, int harmonics, const Band &band)
     return high;
 }
 
-bool PrepareCurve(const LightCurve &curve, MethodData &data)
+bool PrepareCurve(const LightCurve &curve, const double *weights, MethodData &data)
 {
     const int n = static_cast<int>(curve.time.size());
-    return PrepareMethodData(curve.time.data(), curve.magnitude.data(), nullptr, n, data) == MethodOk;
+    return PrepareMethodData(curve.time.data(), curve.magnitude.data(), weights, n, data) == MethodOk;
+}
+
+const char *FalseAlarmCode(MethodKind kind)
+{
+    switch (kind) {
+    case MethodHarmonics:
+    case MethodAov:
+        return "f_distribution_band";
+    case MethodPdm:
+        return "beta_single_frequency";
+    default:
+        return "none";
+    }
 }
 
 } // namespace
@@ -220,15 +230,15 @@ double MethodSignificanceLevel(const MethodSpec &spec, int observations, double 
     return NAN;
 }
 
-bool RunMethodPass(const LightCurve &curve, const AnalysisSettings &settings, const AnalysisHooks &hooks,
-                   const PeriodGrid &grid, const std::function<PeakReport(double frequency)> &describePeak,
+bool RunMethodPass(const LightCurve &curve, const double *weights, const AnalysisSettings &settings,
+                   const AnalysisHooks &hooks, const PeriodGrid &grid, const std::function<PeakReport(double frequency)> &describePeak,
                    PeriodReport &report, EngineError &error)
 {
     MethodSpec spec;
     if (!MethodSpecOfSettings(settings, spec, error))
         return false;
     MethodData data;
-    if (!PrepareCurve(curve, data)) {
+    if (!PrepareCurve(curve, weights, data)) {
         error = {"Data nelze pouzit pro metodu.", "the data cannot be used by the method"};
         return false;
     }
@@ -236,6 +246,7 @@ bool RunMethodPass(const LightCurve &curve, const AnalysisSettings &settings, co
     report.statistic = MethodStatisticName(spec.kind);
     report.lowIsBest = MethodLowIsBest(spec.kind);
     report.falseAlarmKind = FalseAlarmKind(spec.kind);
+    report.falseAlarmMethod = FalseAlarmCode(spec.kind);
     const Band band{GridPointFrequency(grid, grid.intervals), GridPointFrequency(grid, 0), TimeSpread(data)};
     report.significanceLevel = MethodSignificanceLevel(spec, data.weighted, band.fmin, band.fmax, band.timeSpread);
 
@@ -275,12 +286,13 @@ bool WantsFoldShape(const AnalysisSettings &settings)
     return UsesMethodPass(settings) || settings.foldHarmonics > 1;
 }
 
-bool DescribeFoldShape(const LightCurve &curve, const AnalysisSettings &settings, FoldReport &fold)
+bool DescribeFoldShape(const LightCurve &curve, const double *weights, const AnalysisSettings &settings,
+                       FoldReport &fold)
 {
     const int harmonics = FoldHarmonicsOf(settings);
     MethodData data;
     HarmonicFit fit;
-    if (harmonics < 1 || !PrepareCurve(curve, data) || !(fold.period > 0) ||
+    if (harmonics < 1 || !PrepareCurve(curve, weights, data) || !(fold.period > 0) ||
         FitHarmonics(data, 1 / fold.period, harmonics, fit) != MethodOk)
         return false;
     const LightCurveShape shape = DescribeLightCurve(fit, (data.earliest + data.latest) / 2);

@@ -20,7 +20,9 @@ bool UsesMethodPass(const AnalysisSettings &settings);
 // out of range, durations outside (0, 0.5), or durations without bls.
 bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodSpec &spec, EngineError &error);
 
-// The method's statistic at the grid's frequency 1 / GridPeriod(grid, k),
+// The magnitudes are weighted with weights[0..n-1] (1 / sigma^2, the
+// analysis' own) or all alike when weights is nullptr.
+// The method's statistic at the grid's frequency GridFrequency(grid, k),
 // for every grid point k = 0..K, computed in chunks over settings.threads
 // and handed to hooks.spectrum (periods and statistics, the spectrum
 // file's form) with hooks.passBegins and hooks.progress as the one-sine
@@ -34,12 +36,13 @@ bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodSpec &spec, En
 // describePeak gives each peak's sine fit at its refined frequency, and
 // the pass sets the power (the method's statistic), the false-alarm
 // probability of the method and, for bls, the best box.  report.method,
-// statistic, lowIsBest, falseAlarmKind and significanceLevel (the
+// statistic, lowIsBest, falseAlarmKind, falseAlarmMethod
+// ("f_distribution_band", "beta_single_frequency" or "none") and significanceLevel (the
 // statistic of a 5 % false alarm over the band where the method has one,
 // NaN otherwise) are set.  False and the refusal when the method is not
 // usable (see MethodSpecOfSettings); then no hook was called.
-bool RunMethodPass(const LightCurve &curve, const AnalysisSettings &settings, const AnalysisHooks &hooks,
-                   const PeriodGrid &grid, const std::function<PeakReport(double frequency)> &describePeak,
+bool RunMethodPass(const LightCurve &curve, const double *weights, const AnalysisSettings &settings,
+                   const AnalysisHooks &hooks, const PeriodGrid &grid, const std::function<PeakReport(double frequency)> &describePeak,
                    PeriodReport &report, EngineError &error);
 
 // The harmonics of the fold's fit: settings.foldHarmonics when given, else
@@ -64,4 +67,5 @@ double MethodSignificanceLevel(const MethodSpec &spec, int observations, double 
 // below it), the curve's coefficients counted in phase from fold.epoch.
 // False, with fold unchanged, when no such fit is possible (too few
 // observations for the harmonics, phases that do not hold them apart).
-bool DescribeFoldShape(const LightCurve &curve, const AnalysisSettings &settings, FoldReport &fold);
+bool DescribeFoldShape(const LightCurve &curve, const double *weights, const AnalysisSettings &settings,
+                       FoldReport &fold);

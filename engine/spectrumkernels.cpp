@@ -394,4 +394,15 @@ void SpectrumSumsOfPeriods(const SpectrumTerms &terms, const double *periods, lo
     });
 }
 
+void SpectrumSumsOfFrequencies(const SpectrumTerms &terms, const double *frequencies, long count, int threads,
+                               SpectrumSums *sums)
+{
+    SplitOverThreads(count, threads, [&terms, frequencies, sums](long begin, long end) {
+        for (long first = begin; first < end; first += BatchFrequencies) {
+            const int batch = static_cast<int>(std::min<long>(BatchFrequencies, end - first));
+            SpectrumSumsOf(terms, frequencies + first, batch, sums + first);
+        }
+    });
+}
+
 long SpectrumChunkPoints(int threads) { return ChunkPointsPerThread * std::max(threads, 1); }

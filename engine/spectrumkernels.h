@@ -99,3 +99,6 @@ int UsableCores();
 // precision) over 'threads' threads; the same sums whatever the count.
 void SpectrumSumsOfPeriods(const SpectrumTerms &terms, const double *periods, long count, int threads,
                            SpectrumSums *sums);
+// The same for count trial frequencies.
+void SpectrumSumsOfFrequencies(const SpectrumTerms &terms, const double *frequencies, long count, int threads,
+                               SpectrumSums *sums);

@@ -43,13 +43,15 @@ void ForEachGridChunk(const SpectrumTerms &terms, double sumOfSquares, const Per
     const long points = std::max(grid.intervals + 1, 0L);
     const long chunk = std::min(SpectrumChunkPoints(threads), points);
     const std::size_t size = static_cast<std::size_t>(std::max(chunk, 0L));
-    std::vector<double> periods(size), powers(size), windows(window ? size : 0);
+    std::vector<double> periods(size), frequencies(size), powers(size), windows(window ? size : 0);
     std::vector<SpectrumSums> sums(size);
     for (long first = 0; first < points; first += chunk) {
         const long count = std::min(chunk, points - first);
-        for (long j = 0; j < count; ++j)
+        for (long j = 0; j < count; ++j) {
             periods[static_cast<std::size_t>(j)] = GridPeriod(grid, first + j);
-        SpectrumSumsOfPeriods(terms, periods.data(), count, threads, sums.data());
+            frequencies[static_cast<std::size_t>(j)] = GridFrequency(grid, first + j);
+        }
+        SpectrumSumsOfFrequencies(terms, frequencies.data(), count, threads, sums.data());
         for (long j = 0; j < count; ++j) {
             const std::size_t at = static_cast<std::size_t>(j);
             powers[at] = WeightedPowerOfSums(sums[at], terms.weightSum, sumOfSquares);

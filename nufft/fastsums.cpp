@@ -332,9 +332,12 @@ FastSums ComputeFastSums(const double *t, const double *y, const double *w, long
 }
 
 NufftStatus ComputeFastPowers(const double *t, const double *y, const double *w, long n, const FrequencyGrid &grid,
-                              double sumOfSquares, int threads, std::vector<double> &powers)
+                              double sumOfSquares, int threads, std::vector<double> &powers,
+                              std::vector<double> *window)
 {
     powers.clear();
+    if (window != nullptr)
+        window->clear();
     if (!GridUsable(grid))
         return NufftBadGrid;
     if (!ObservationsUsable(t, y, w, n))
@@ -346,6 +349,8 @@ NufftStatus ComputeFastPowers(const double *t, const double *y, const double *w,
         if (data.status != NufftOk)
             return data.status;
         powers.resize(static_cast<std::size_t>(grid.intervals + 1));
+        if (window != nullptr)
+            window->resize(powers.size());
         const double weightSum = data.weightSum;
         // Fits with little room are noted (by the frequency's sign bit in
         // its power: -0.0) and done again below.
@@ -358,6 +363,11 @@ NufftStatus ComputeFastPowers(const double *t, const double *y, const double *w,
                              const bool recheck = room < recheckRoom && room >= noRoom;
                              powers[static_cast<std::size_t>(k)] =
                                  recheck ? -0.0 : GridPowerOfSums(sums, weightSum, sumOfSquares);
+                             if (window != nullptr)
+                                 (*window)[static_cast<std::size_t>(k)] =
+                                     static_cast<double>((static_cast<long double>(a.real()) * a.real() +
+                                                          static_cast<long double>(a.imag()) * a.imag()) /
+                                                         (static_cast<long double>(weightSum) * weightSum));
                          });
         std::vector<long> rechecked;
         for (std::size_t k = 0; k < powers.size(); ++k)
@@ -374,6 +384,8 @@ NufftStatus ComputeFastPowers(const double *t, const double *y, const double *w,
         return NufftOk;
     } catch (const std::bad_alloc &) {
         powers.clear();
+        if (window != nullptr)
+            window->clear();
         return NufftOutOfMemory;
     }
 }

@@ -131,9 +131,11 @@ GridSums DirectGridSums(const double *t, const double *y, const double *w, long 
 // transform's error of the sums (about 3e-14 of the weight) magnified by
 // weight / room; there the sums are taken again by DirectGridSums, so that
 // every power is within 1e-10 of the exact one.  powers is left empty on
-// any status but NufftOk.
+// any status but NufftOk.  With window, also the spectral window of every
+// grid frequency, |sum w exp(2 pi i f t)|^2 / (sum w)^2, from the same sums.
 NufftStatus ComputeFastPowers(const double *t, const double *y, const double *w, long n, const FrequencyGrid &grid,
-                              double sumOfSquares, int threads, std::vector<double> &powers);
+                              double sumOfSquares, int threads, std::vector<double> &powers,
+                              std::vector<double> *window = nullptr);
 
 // --- choosing between the transform and the exact kernels ---------------
 

@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "engine.h"
+#include "fileio.h"
 #include "figureglue.h"
 #include "kalidor.h"
 #include "options.h"
 #include "output.h"
+#include "outputfile.h"
 #include "report.h"
 #include "reportwriter.h"
 #include "runerror.h"
@@ -80,6 +82,30 @@ void CloseBatchFiles(BatchFiles &files)
         CloseSpectrumWriter(files.window);
 }
 
+// STEM.oc: the O-C table of the times of extrema, written through a
+// replacement so that a failed run leaves the earlier table as it was.
+void WriteOCTableFile(const ExtremaReport &extrema)
+{
+    const std::string name = Stem + ".oc";
+    RefuseOverwritingInput(name);
+    const std::string table = FormatOCTable(extrema.oc);
+    const int fd = CreateOutputFile(name);
+    WriteOrStop(fd, table.data(), table.size());
+    FinishOutputFile(fd);
+}
+
+// The times of extrema asked for: refused when none could be timed or no
+// O-C fit is possible; else STEM.oc and, with --plots, STEM-oc.EXT.
+void WriteExtremaFiles(const PeriodReport &report)
+{
+    if (!report.hasExtrema)
+        return;
+    if (!report.extrema.error.empty())
+        Refuse("Casy extremu nelze urcit.", report.extrema.error);
+    WriteOCTableFile(report.extrema);
+    WriteOCFigureFile(report.extrema);
+}
+
 } // namespace
 
 AnalysisSettings SettingsOfOptions()
@@ -88,6 +114,12 @@ AnalysisSettings SettingsOfOptions()
     settings.minimumPeriod = Options.minimumPeriod;
     settings.maximumPeriod = Options.maximumPeriod;
     settings.intervals = Options.intervals;
+    // A number of intervals asks for the grid even in period.
+    settings.grid = Options.grid >= 0 ? static_cast<GridKind>(Options.grid)
+                    : Options.intervals > 0 ? GridEvenInPeriod
+                                            : GridEvenInFrequency;
+    settings.oversample = Options.oversample;
+    settings.transform = static_cast<TransformChoice>(Options.transform);
     settings.peaks = Options.peaks;
     settings.prewhiten = Options.prewhiten;
     settings.window = Options.window;
@@ -98,6 +130,20 @@ AnalysisSettings SettingsOfOptions()
     settings.method = Options.method;
     settings.durations = Options.durations;
     settings.foldHarmonics = Options.foldHarmonics;
+    settings.prewhitenAutomatic = Options.prewhitenAutomatic;
+    settings.weights = static_cast<WeightChoice>(Options.weights);
+    settings.falseAlarm = static_cast<FalseAlarmMethod>(Options.falseAlarm);
+    settings.bootstrapResamples = Options.bootstrapResamples;
+    settings.noiseWidth = Options.noiseWidth;
+    settings.monteCarloRealisations = Options.monteCarlo;
+    settings.seed = Options.seed;
+    settings.extrema = Options.minima || Options.maxima;
+    settings.maxima = Options.maxima;
+    settings.extremaPeriod = Options.extremaPeriod;
+    settings.ephemerisGiven = Options.ephemerisGiven;
+    settings.ephemerisEpoch = Options.ephemerisEpoch;
+    settings.ephemerisPeriod = Options.ephemerisPeriod;
+    settings.extremaWindow = Options.extremaWindow;
     return settings;
 }
 
@@ -152,6 +198,7 @@ void RunBatch(int argc, char **argv)
     if (!outcome.ok)
         Refuse(outcome.error.czech, outcome.error.english);
     PeriodReport report = outcome.report;
+    WriteExtremaFiles(report);
     report.spectrumFile = SpectrumFileName;
     if (Options.window)
         report.windowFile = files.windowName;

@@ -276,3 +276,30 @@ void WriteFiguresOfReport(const PeriodReport &report)
     }
     WritePhaseFigureOf(fold.period, periodError, fold.epoch, true, fold.meanMagnitude, -fold.amplitude, 0);
 }
+
+void WriteOCFigureFile(const ExtremaReport &extrema)
+{
+    if (!FiguresWanted() || extrema.oc.status != ExtremaOk)
+        return;
+    OCFigure figure;
+    figure.title = FigureTitle() + ", " + ExtremumKindName(extrema.kind);
+    for (const OCRow &row : extrema.oc.rows) {
+        figure.cycles.push_back(static_cast<double>(row.cycle));
+        figure.oc.push_back(row.oc);
+        figure.errors.push_back(row.error);
+    }
+    figure.hasLinear = true;
+    figure.linearA = extrema.oc.linear.a;
+    figure.linearB = extrema.oc.linear.b;
+    const QuadraticOCFit &quadratic = extrema.oc.quadratic;
+    figure.hasQuadratic = quadratic.status == ExtremaOk;
+    figure.quadraticA = quadratic.a;
+    figure.quadraticB = quadratic.b;
+    figure.quadraticC = quadratic.c;
+    figure.periodChange = quadratic.periodChange;
+    figure.periodChangeError = quadratic.periodChangeError;
+    figure.hasFTest = figure.hasQuadratic && quadratic.hasFTest;
+    figure.probability = quadratic.probability;
+    const std::string name = FigureFileName("oc");
+    WriteFigureFile(name, [&](int fd) { return WriteOCFigureTo(figure, fd, name, WantedFormat(), WantedSize()); });
+}

@@ -38,3 +38,9 @@ void WriteFigureOfSpectrumPass();
 // and STEM-phase.EXT with the report's fold, when made.  Does nothing
 // without --plots.
 void WriteFiguresOfReport(const PeriodReport &report);
+
+// Writes STEM-oc.EXT: the O-C of the timed extrema against their cycle
+// numbers with their errors, the linear and (when fitted) quadratic
+// ephemerides, and dP/dt with the F test's probability in the title.  Does
+// nothing without --plots or without an O-C fit.
+void WriteOCFigureFile(const ExtremaReport &extrema);

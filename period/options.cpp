@@ -25,9 +25,17 @@ const char *const Usage =
     "  --barycentric RA DEC    convert the times to barycentric dynamical time\n"
     "Batch run (asks nothing, prints a report):\n"
     "  --periods MIN:MAX       trial periods in days\n"
-    "  --intervals K           number of intervals (default: from the data)\n"
+    "  --grid frequency|period trial periods even in frequency (default) or in period\n"
+    "  --oversample S          points per peak width of the frequency grid (default 10)\n"
+    "  --transform auto|exact|fast  the sums of the frequency grid (default: the cheaper)\n"
+    "  --intervals K           number of intervals of the period grid (default: from the data)\n"
     "  --peaks M               report the M strongest peaks (default 5)\n"
-    "  --prewhiten M           find M periods in turn\n"
+    "  --prewhiten M|auto[:M]  find M periods in turn (auto: while S/N >= 4 and FAP < 0.01)\n"
+    "  --weights auto|errors|none  weight by 1/sigma^2 of the uncertainties (default auto)\n"
+    "  --fap baluev|model|bootstrap:B  false-alarm probabilities (default baluev)\n"
+    "  --errors formula|montecarlo:R  also period errors from R resampled refits\n"
+    "  --noise-window W        full width (c/d) of the S/N noise window (default: automatic)\n"
+    "  --seed N                seed of the bootstrap and Monte Carlo draws (default 1)\n"
     "  --window                also write the spectral window to STEM.win\n"
     "  --report text|json|jsonl  form of the report (default text; jsonl for many stars)\n"
     "  --fold P|best           also fold at period P or at the strongest one\n"
@@ -35,6 +43,11 @@ const char *const Usage =
     "  --method NAME           dcdft (default), harmonics:H, aov:H, pdm:B or bls\n"
     "  --durations LIST        box durations of bls, shares of the period: A,B,... or FROM:TO:STEP\n"
     "  --fold-harmonics H      harmonics fitted at the fold's period (default: the method's)\n"
+    "Times of extrema (batch and survey runs):\n"
+    "  --minima, --maxima      time each minimum (maximum) of the light, O-C to STEM.oc\n"
+    "  --period P              their period (default: the ephemeris's or the strongest)\n"
+    "  --ephemeris EPOCH:PERIOD  O-C against this ephemeris (default: the first extremum)\n"
+    "  --extrema-window SHARE  window around each extremum, share of the period (0.25)\n"
     "Survey run (several files, or a table with a star column):\n"
     "  --star-column NAME      the column that names the star of each row\n"
     "  --catalogue FILE        also write one CSV row a star to FILE\n"
@@ -89,6 +102,42 @@ void ReadFold(const std::string &text)
     Options.foldAtBest = text == "best";
     if (!Options.foldAtBest && (!ReadRealText(text, Options.foldPeriod) || !(Options.foldPeriod > 0)))
         RefuseOption("invalid value '" + text + "' for --fold (a period in days, or best)");
+}
+
+void ReadExtremaPeriod(const std::string &text)
+{
+    if (!ReadRealText(text, Options.extremaPeriod) || !(Options.extremaPeriod > 0))
+        RefuseOption("invalid value '" + text + "' for --period (a period in days)");
+}
+
+void ReadEphemeris(const std::string &text)
+{
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || !ReadRealText(text.substr(0, colon), Options.ephemerisEpoch) ||
+        !ReadRealText(text.substr(colon + 1), Options.ephemerisPeriod) || !(Options.ephemerisPeriod > 0))
+        RefuseOption("invalid value '" + text +
+                     "' for --ephemeris (EPOCH:PERIOD, a reduced Julian date and a period in days)");
+    Options.ephemerisGiven = true;
+}
+
+void ReadExtremaWindow(const std::string &text)
+{
+    if (!ReadRealText(text, Options.extremaWindow) || !(Options.extremaWindow > 0 && Options.extremaWindow <= 1))
+        RefuseOption("invalid value '" + text +
+                     "' for --extrema-window (a share of the period greater than 0 and at most 1)");
+    Options.extremaWindowGiven = true;
+}
+
+// The options of the times of extrema go together and with a batch run.
+void CheckExtremaOptions()
+{
+    const bool timing = Options.minima || Options.maxima;
+    if (Options.minima && Options.maxima)
+        RefuseOption("--minima and --maxima exclude each other");
+    if (!timing && (Options.extremaPeriod > 0 || Options.ephemerisGiven || Options.extremaWindowGiven))
+        RefuseOption("--period, --ephemeris and --extrema-window need --minima or --maxima");
+    if (timing && !Options.batch)
+        RefuseOption("--minima and --maxima need a batch run (--periods)");
 }
 
 void ReadPlotSize(const std::string &text)
@@ -162,8 +211,39 @@ void ApplyValue(const std::string &option, const std::string &value)
         Options.intervals = PositiveWhole(option, value, 1);
     else if (option == "--peaks")
         Options.peaks = static_cast<int>(PositiveWhole(option, value, 1));
-    else if (option == "--prewhiten")
-        Options.prewhiten = static_cast<int>(PositiveWhole(option, value, 1));
+    else if (option == "--prewhiten") {
+        if (value == "auto" || value.compare(0, 5, "auto:") == 0) {
+            Options.prewhitenAutomatic = true;
+            Options.prewhiten = value == "auto" ? 10 : static_cast<int>(PositiveWhole(option, value.substr(5), 1));
+        } else {
+            Options.prewhiten = static_cast<int>(PositiveWhole(option, value, 1));
+        }
+    } else if (option == "--weights") {
+        if (value != "auto" && value != "errors" && value != "none")
+            RefuseOption("invalid value '" + value + "' for --weights (auto, errors or none)");
+        Options.weights = value == "auto" ? 0 : value == "errors" ? 1 : 2;
+    } else if (option == "--fap") {
+        if (value == "baluev")
+            Options.falseAlarm = 0;
+        else if (value == "model")
+            Options.falseAlarm = 1;
+        else if (value.compare(0, 10, "bootstrap:") == 0) {
+            Options.falseAlarm = 2;
+            Options.bootstrapResamples = static_cast<int>(PositiveWhole(option, value.substr(10), 1));
+        } else
+            RefuseOption("invalid value '" + value + "' for --fap (baluev, model or bootstrap:B)");
+    } else if (option == "--errors") {
+        if (value == "formula")
+            Options.monteCarlo = 0;
+        else if (value.compare(0, 11, "montecarlo:") == 0)
+            Options.monteCarlo = static_cast<int>(PositiveWhole(option, value.substr(11), 2));
+        else
+            RefuseOption("invalid value '" + value + "' for --errors (formula or montecarlo:R)");
+    } else if (option == "--noise-window") {
+        if (!ReadRealText(value, Options.noiseWidth) || !(Options.noiseWidth > 0))
+            RefuseOption("invalid value '" + value + "' for --noise-window (cycles per day above 0)");
+    } else if (option == "--seed")
+        Options.seed = static_cast<unsigned long>(PositiveWhole(option, value, 0));
     else if (option == "--threads")
         Options.threads = static_cast<int>(PositiveWhole(option, value, 0));
     else if (option == "--fold")
@@ -180,6 +260,23 @@ void ApplyValue(const std::string &option, const std::string &value)
     }
     else if (option == "--plot-size")
         ReadPlotSize(value);
+    else if (option == "--grid") {
+        if (value != "period" && value != "frequency")
+            RefuseOption("invalid value '" + value + "' for --grid (frequency or period)");
+        Options.grid = value == "period" ? 0 : 1;
+    } else if (option == "--oversample") {
+        if (!ReadRealText(value, Options.oversample) || !(Options.oversample > 0))
+            RefuseOption("invalid value '" + value + "' for --oversample (points per peak width above 0)");
+    } else if (option == "--transform") {
+        if (value != "auto" && value != "exact" && value != "fast")
+            RefuseOption("invalid value '" + value + "' for --transform (auto, exact or fast)");
+        Options.transform = value == "auto" ? 0 : value == "exact" ? 1 : 2;
+    } else if (option == "--period")
+        ReadExtremaPeriod(value);
+    else if (option == "--ephemeris")
+        ReadEphemeris(value);
+    else if (option == "--extrema-window")
+        ReadExtremaWindow(value);
     else if (option == "--star-column")
         Options.starColumn = value;
     else if (option == "--catalogue")
@@ -212,7 +309,9 @@ bool TakesOneValue(const std::string &option)
     static const char *const names[] = {"--band",  "--periods", "--intervals", "--peaks",     "--prewhiten",
                                         "--fold",  "--report",  "--threads",   "--plots",     "--plot-size",
                                         "--star-column", "--catalogue", "--method", "--durations",
-                                        "--fold-harmonics"};
+                                        "--fold-harmonics", "--grid", "--oversample", "--transform",
+                                        "--weights", "--fap", "--errors", "--noise-window", "--seed", "--period",
+                                        "--ephemeris", "--extrema-window"};
     for (const char *name : names)
         if (option == name)
             return true;
@@ -232,8 +331,8 @@ bool IsExistingFile(const std::string &name)
 
 bool IsKnownOption(const std::string &option)
 {
-    return option == "--" || option == "--window" || option == "--files" || IsTimeConversion(option) ||
-           TakesOneValue(option);
+    return option == "--" || option == "--window" || option == "--files" || option == "--minima" ||
+           option == "--maxima" || IsTimeConversion(option) || TakesOneValue(option);
 }
 
 // A parameter that starts with "--" is an option.  "--help" and anything
@@ -269,6 +368,10 @@ int ParseOptions(int argc, char **argv)
             Options.window = true;
         } else if (option == "--files" && !valueGiven) {
             Options.writeFiles = true;
+        } else if (option == "--minima" && !valueGiven) {
+            Options.minima = true;
+        } else if (option == "--maxima" && !valueGiven) {
+            Options.maxima = true;
         } else if (IsTimeConversion(option)) {
             // RA and DEC: "--barycentric RA DEC" or "--barycentric=RA,DEC".
             const std::size_t comma = value.find(',');
@@ -298,6 +401,7 @@ int ParseOptions(int argc, char **argv)
         RefuseOption("--periods needs 0 < MIN < MAX");
     if (!Options.durations.empty() && Options.method != "bls")
         RefuseOption("--durations needs --method bls");
+    CheckExtremaOptions();
     return i;
 }
 

@@ -23,8 +23,18 @@ struct RunOptions {
     double minimumPeriod = 0;           // --periods MIN:MAX
     double maximumPeriod = 0;
     long intervals = 0;                 // --intervals K; 0: chosen from the data
+    int grid = -1;                      // --grid period|frequency (GridKind); -1: frequency unless --intervals
+    double oversample = 10;             // --oversample S: points per peak width of the frequency grid
+    int transform = 0;                  // --transform auto|exact|fast (TransformChoice)
     int peaks = 5;                      // --peaks M
-    int prewhiten = 0;                  // --prewhiten M; 0: none
+    int prewhiten = 0;                  // --prewhiten M|auto[:M]; 0: none
+    bool prewhitenAutomatic = false;
+    int weights = 0;                    // --weights auto|errors|none (WeightChoice)
+    int falseAlarm = 0;                 // --fap baluev|model|bootstrap:B (FalseAlarmMethod)
+    int bootstrapResamples = 1000;
+    double noiseWidth = 0;              // --noise-window W (c/d); 0: automatic
+    int monteCarlo = 0;                 // --errors formula|montecarlo:R
+    unsigned long seed = 1;             // --seed N
     bool window = false;                // --window
     ReportForm report = TextReport;     // --report text|json|jsonl
     bool reportGiven = false;
@@ -35,6 +45,16 @@ struct RunOptions {
     std::string method;                 // --method NAME; empty: dcdft
     std::vector<double> durations;      // --durations LIST|FROM:TO:STEP (bls); empty: the default
     int foldHarmonics = 0;              // --fold-harmonics H; 0: from the method
+
+    // Times of extrema and O-C (batch and survey runs).
+    bool minima = false;                // --minima
+    bool maxima = false;                // --maxima
+    double extremaPeriod = 0;           // --period P; 0: the ephemeris's or the strongest peak's
+    bool ephemerisGiven = false;        // --ephemeris EPOCH:PERIOD
+    double ephemerisEpoch = 0;
+    double ephemerisPeriod = 0;
+    double extremaWindow = 0.25;        // --extrema-window SHARE of the period
+    bool extremaWindowGiven = false;
 
     // Survey run: several files, or a table with a star column.
     std::string starColumn;             // --star-column NAME

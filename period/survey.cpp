@@ -143,6 +143,9 @@ void AnalyseStar(Survey &s, std::size_t index, std::size_t star)
     if (outcome.ok) {
         PeriodReport report = outcome.report;
         report.star = curve->name;
+        // A star whose extrema cannot be timed keeps its period report.
+        if (report.hasExtrema && !report.extrema.error.empty())
+            notes.push_back("no times of extrema: " + report.extrema.error);
         report.notes = notes;
         record = JsonReportLine(report);
         row = CatalogueRow(report);

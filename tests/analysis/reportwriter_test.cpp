@@ -29,7 +29,7 @@ PeriodReport MadeReport(const std::string &file, const std::string &band)
     r.skippedLimits = 3;
     r.skippedOtherBands = 11;
     r.skippedEmpty = 0;
-    r.grid = {2, 10, 19991, 8 / 19991.0, true, false};
+    r.grid = {2, 10, 19991, 8 / 19991.0, true, false, false, 0, 0, ""};
     r.significanceLevel = 0.0015;
     r.spectrumFile = "x.ven";
     r.peaks = {{5.366341, 1.2e-4, 1 / 5.366341, 0.75, 1e-320, 0.31, 53500.1, 0.12},

@@ -145,6 +145,7 @@ TEST(Engine, WindowOfTheKernelsIsTheStraightSum)
 {
     const LightCurve star = MadeUpStar(3, 60, 3650, 300, 0.5);
     AnalysisSettings s = Settings(1, 1000);
+    s.grid = GridEvenInPeriod;
     s.intervals = 2000;
     s.window = true;
     std::vector<double> periods, window;
@@ -244,6 +245,135 @@ TEST(EngineKernels, WeightedSumsAreTheStraightWeightedSums)
     ReleaseSpectrumTerms(plain);
     ReleaseSpectrumTerms(weighted);
     ReleaseSpectrumTerms(unit);
+}
+
+} // namespace
+
+namespace {
+
+// A file of tests/data as the engine takes it: Julian-date files (reduced
+// JD and magnitude) and the tab-separated export (full JD and magnitude).
+LightCurve RealCurve(const std::string &name)
+{
+    LightCurve curve;
+    curve.file = name;
+    std::ifstream in(std::string(TEST_DATA_FOLDER) + "/" + name);
+    std::string line;
+    while (std::getline(in, line)) {
+        double t, m;
+        char rest;
+        if (std::sscanf(line.c_str(), "%lf %lf%c", &t, &m, &rest) < 2 || line.find('<') != std::string::npos)
+            continue;
+        curve.time.push_back(t > 2400000 ? t - 2400000 : t);
+        curve.magnitude.push_back(m);
+    }
+    return curve;
+}
+
+struct RealCase {
+    const char *file;
+    double pmin, pmax;
+};
+
+const RealCase RealCases[] = {
+    {"delcep.tsv", 1, 20},
+    {"tcas.jud", 50, 1000},
+    {"sori.jud", 30, 800},
+    {"delcep.tsv", 0.1, 2},
+};
+
+// The fast transform's powers stay within 1e-10 of the exact kernels' at
+// every point of the grid even in frequency.
+TEST(EngineGrid, FastTransformPowersAreTheExactOnes)
+{
+    for (const RealCase &c : RealCases) {
+        const LightCurve curve = RealCurve(c.file);
+        ASSERT_GT(curve.time.size(), 100u) << c.file;
+        std::vector<double> exact, fast, exactPeriods, fastPeriods;
+        for (TransformChoice transform : {TransformExact, TransformFast}) {
+            AnalysisSettings s = Settings(c.pmin, c.pmax);
+            s.transform = transform;
+            std::vector<double> &powers = transform == TransformExact ? exact : fast;
+            std::vector<double> &periods = transform == TransformExact ? exactPeriods : fastPeriods;
+            EngineError error;
+            ASSERT_TRUE(ComputeLightCurveSpectrum(curve, s, [&](const double *p, const double *v, long count) {
+                periods.insert(periods.end(), p, p + count);
+                powers.insert(powers.end(), v, v + count);
+            }, error)) << error.english;
+        }
+        ASSERT_EQ(exact.size(), fast.size());
+        EXPECT_EQ(exactPeriods, fastPeriods);
+        double largest = 0;
+        for (std::size_t k = 0; k < exact.size(); ++k)
+            largest = std::fmax(largest, std::fabs(exact[k] - fast[k]));
+        EXPECT_LT(largest, 1e-10) << c.file << " over " << exact.size() << " frequencies";
+        // Increasing periods over the range: the highest frequency is the
+        // first of the grid at or beyond 1 / pmin.
+        const double step = 1 / exactPeriods[0] - 1 / exactPeriods[1];
+        EXPECT_LE(exactPeriods.front(), c.pmin);
+        EXPECT_LT(1 / exactPeriods.front() - step, 1 / c.pmin);
+        EXPECT_NEAR(exactPeriods.back(), c.pmax, 1e-6 * c.pmax);
+        for (std::size_t k = 1; k < exactPeriods.size(); ++k)
+            ASSERT_LT(exactPeriods[k - 1], exactPeriods[k]);
+    }
+}
+
+// Peaks, errors, false alarms and prewhitening do not depend on the
+// transform that took the grid's sums.
+TEST(EngineGrid, ReportsAreTheSameWithBothTransforms)
+{
+    for (const RealCase &c : RealCases) {
+        const LightCurve curve = RealCurve(c.file);
+        PeriodReport reports[2];
+        for (int fast = 0; fast < 2; ++fast) {
+            AnalysisSettings s = Settings(c.pmin, c.pmax);
+            s.transform = fast ? TransformFast : TransformExact;
+            s.prewhiten = 2;
+            const AnalysisOutcome outcome = AnalyseLightCurve(curve, s);
+            ASSERT_TRUE(outcome.ok) << outcome.error.english;
+            reports[fast] = outcome.report;
+            EXPECT_EQ(outcome.report.grid.transform, fast ? "fast" : "exact");
+        }
+        ASSERT_EQ(reports[0].peaks.size(), reports[1].peaks.size()) << c.file;
+        for (std::size_t i = 0; i < reports[0].peaks.size(); ++i) {
+            const PeakReport &a = reports[0].peaks[i], &b = reports[1].peaks[i];
+            EXPECT_NEAR(a.period, b.period, 1e-9 * a.period) << c.file << " peak " << i;
+            EXPECT_NEAR(a.periodError, b.periodError, 1e-6 * a.periodError) << c.file;
+            EXPECT_NEAR(a.falseAlarmProbability, b.falseAlarmProbability, 1e-6 * a.falseAlarmProbability + 1e-300);
+        }
+        ASSERT_EQ(reports[0].prewhitening.size(), reports[1].prewhitening.size()) << c.file;
+        for (std::size_t i = 0; i < reports[0].prewhitening.size(); ++i)
+            EXPECT_NEAR(reports[0].prewhitening[i].period, reports[1].prewhitening[i].period,
+                        1e-9 * reports[0].prewhitening[i].period) << c.file;
+    }
+}
+
+// The grid even in frequency has the asked points per peak width.
+TEST(EngineGrid, FrequencyGridHasItsPointsPerPeakWidth)
+{
+    const LightCurve star = MadeUpStar(6, 300, 1000, 7.7, 0.3);
+    struct Case {
+        double pmin, pmax, oversample;
+        bool capped;
+    } cases[] = {{1, 100, 10, false}, {2, 20, 3.5, false}};
+    for (const Case &c : cases) {
+        AnalysisSettings s = Settings(c.pmin, c.pmax);
+        s.oversample = c.oversample;
+        s.peaks = 1;
+        std::vector<std::string> notes;
+        AnalysisHooks hooks;
+        hooks.note = [&](const std::string &text) { notes.push_back(text); };
+        const AnalysisOutcome outcome = AnalyseLightCurve(star, s, hooks);
+        ASSERT_TRUE(outcome.ok) << outcome.error.english;
+        const GridReport &g = outcome.report.grid;
+        EXPECT_TRUE(g.evenInFrequency);
+        EXPECT_EQ(g.intervalsCapped, c.capped) << c.pmin;
+        if (!c.capped)
+            EXPECT_NEAR(g.frequencyStep * g.oversample * outcome.report.span, 1, 1e-6) << c.pmin;
+        else
+            EXPECT_LE(g.intervals, MaxIntervals);
+        EXPECT_EQ(notes.empty(), !c.capped) << c.pmin;
+    }
 }
 
 } // namespace

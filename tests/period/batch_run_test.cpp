@@ -74,7 +74,8 @@ std::string MadeUpStar(int n, double span, const std::vector<std::pair<double, d
 
 TEST(BatchRun, FindsThePeriodOfDeltaCephei)
 {
-    const BatchResult r = RunKalidor({"--periods", "2:10", "--report", "json", "--fold", "best", "delcep.dat"},
+    const BatchResult r = RunKalidor({"--periods", "2:10", "--grid", "period", "--report", "json", "--fold", "best",
+                                      "delcep.dat"},
                              "delcep.dat", "");
     ASSERT_EQ(r.status, 0) << r.err;
     const Json report = Json::parse(r.out);
@@ -233,6 +234,37 @@ TEST(BatchRun, NamesAndBandsThatAreNotUtf8GiveAValidJsonReport)
         EXPECT_NE(text.out.find("File:              " + c.file + "\nBand:              " + c.band + "\n"),
                   std::string::npos);
     }
+}
+
+// Without --intervals the grid is even in frequency, and the report says
+// which transform took its sums; both transforms find the same periods.
+TEST(BatchRun, DefaultGridIsEvenInFrequencyWithEitherTransform)
+{
+    std::vector<Json> reports;
+    for (const char *transform : {"exact", "fast", "auto"}) {
+        const BatchResult r = RunKalidor({"--periods", "2:10", "--report", "json", "--transform", transform,
+                                          "--prewhiten", "2", "delcep.dat"},
+                                         "delcep.dat", "");
+        ASSERT_EQ(r.status, 0) << r.err;
+        reports.push_back(Json::parse(r.out));
+        const Json &grid = reports.back()["grid"];
+        EXPECT_EQ(grid["kind"], "frequency");
+        EXPECT_EQ(grid["oversample"], 10);
+        EXPECT_EQ(grid["intervals"].get<long>() + 1, static_cast<long>(std::count(r.ven.begin(), r.ven.end(), '\n')));
+    }
+    EXPECT_EQ(reports[0]["transform"], "exact");
+    EXPECT_EQ(reports[1]["transform"], "fast");
+    for (const char *list : {"peaks", "prewhitening"})
+        for (std::size_t i = 0; i < reports[0][list].size(); ++i) {
+            const double exact = reports[0][list][i]["period"], fast = reports[1][list][i]["period"];
+            EXPECT_NEAR(exact, fast, 1e-9 * exact) << list << " " << i;
+        }
+    const Json &best = reports[0]["peaks"][0];
+    EXPECT_LT(std::fabs(best["period"].get<double>() - 5.366), 2 * best["period_error"].get<double>());
+    const BatchResult refused =
+        RunKalidor({"--periods", "2:10", "--grid", "period", "--transform", "fast", "delcep.dat"}, "delcep.dat", "");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("the fast transform needs the grid even in frequency"), std::string::npos);
 }
 
 } // namespace

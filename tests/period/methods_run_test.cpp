@@ -159,7 +159,9 @@ TEST(MethodsRun, DcdftIsTheRunWithoutAMethod)
         EXPECT_EQ(with.out, without.out);
         EXPECT_EQ(with.err, without.err);
         EXPECT_EQ(with.ven, without.ven);
-        EXPECT_EQ(without.out.find("ethod"), std::string::npos);
+        EXPECT_EQ(without.out.find("\"method\""), std::string::npos);
+        EXPECT_EQ(without.out.find("Method:"), std::string::npos);
+        EXPECT_EQ(without.out.find("shape"), std::string::npos);
     }
 }
 

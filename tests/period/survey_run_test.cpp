@@ -231,7 +231,7 @@ TEST(SurveyRun, TableWithAStarColumnGivesOneRecordAStar)
     }
     all += "V4,2458001.5,15.1,0.03\nV4,2458002.5,15.2,0.03\n";
     WriteFileContent(field.dir + "/field.csv", all);
-    const SurveyOutput survey = RunIn(field.dir, {"--periods", "0.5:5", "field.csv"});
+    const SurveyOutput survey = RunIn(field.dir, {"--periods", "0.5:5", "--weights", "none", "field.csv"});
     EXPECT_EQ(survey.status, 1) << survey.err;
     const std::vector<std::string> records = Lines(survey.out);
     ASSERT_EQ(records.size(), 4u);
@@ -240,7 +240,7 @@ TEST(SurveyRun, TableWithAStarColumnGivesOneRecordAStar)
         EXPECT_EQ(record["star"], names[s]);
         const std::string name = std::string("own") + names[s] + ".csv";
         WriteFileContent(field.dir + "/" + name, own[s]);
-        const SurveyOutput batch = RunIn(field.dir, {"--periods", "0.5:5", "--report", "json", name});
+        const SurveyOutput batch = RunIn(field.dir, {"--periods", "0.5:5", "--weights", "none", "--report", "json", name});
         ASSERT_EQ(batch.status, 0) << batch.err;
         Json expected = Json::parse(batch.out);
         for (Json *j : {&record, &expected}) {
