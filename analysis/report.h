@@ -76,7 +76,7 @@ struct FoldReport {
     double phi21Cosine = 0, phi31Cosine = 0; // the same in the cosine convention
     double shapeResidualRms = 0;  // scatter about the harmonic fit
     double shapeConstant = 0;
-    std::vector<double> shapeCosines, shapeSines;
+    std::vector<double> shapeCosines = {}, shapeSines = {};
 };
 
 // The evenly spaced grid of trial periods, as in the spectrum file.
