@@ -64,6 +64,11 @@ double RefinePeakFrequency(PowerFunction power, const double *t, const double *y
                            const PeriodGrid &grid, long k);
 // The same search on any power of frequency.
 double RefinePeakFrequency(const std::function<double(double frequency)> &power, const PeriodGrid &grid, long k);
+// The golden-section search of that refinement between low and high (to
+// 1e-10 relative), starting from the power at 'start': the frequency of
+// the greatest power it meets.
+double GoldenSectionMaximum(const std::function<double(double frequency)> &power, double start, double low,
+                            double high);
 
 // y[0..n-1] minus their mean into centred (resized to n); returns the sum
 // of squares of the centred values.

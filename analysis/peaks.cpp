@@ -93,12 +93,16 @@ const std::vector<GridPeak> &FinishPeakCollector(PeakCollector &collector)
 
 double RefinePeakFrequency(const std::function<double(double frequency)> &power, const PeriodGrid &grid, long k)
 {
-    const double gridFrequency = GridFrequency(grid, k);
-    double bestFrequency = gridFrequency;
-    double bestPower = power(gridFrequency);
     // Longer periods are lower frequencies.
-    double low = GridFrequency(grid, std::min(k + 1, grid.intervals));
-    double high = GridFrequency(grid, std::max(k - 1, 0L));
+    return GoldenSectionMaximum(power, GridFrequency(grid, k), GridFrequency(grid, std::min(k + 1, grid.intervals)),
+                                GridFrequency(grid, std::max(k - 1, 0L)));
+}
+
+double GoldenSectionMaximum(const std::function<double(double frequency)> &power, double start, double low,
+                            double high)
+{
+    double bestFrequency = start;
+    double bestPower = power(start);
     double x1 = low + GoldenCut * (high - low), x2 = high - GoldenCut * (high - low);
     double p1 = power(x1), p2 = power(x2);
     for (int step = 0; step < MostRefinementSteps && high - low > RefinementTolerance * high; ++step) {

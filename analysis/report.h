@@ -21,6 +21,11 @@ struct PeakReport {
     double amplitude;             // semi-amplitude of the fitted sine, magnitudes
     double epochOfMaximum;        // greatest brightness of the fit nearest the middle of the data
     double residualRms;           // scatter about constant + sine at this period
+    // The best box of a box search at this period (hasBox only for bls).
+    bool hasBox = false;
+    double boxDepth = 0;          // magnitudes fainter inside the box than out of it
+    double boxDuration = 0;       // days
+    double boxMidTime = 0;        // middle of the box nearest the middle of the data
     double signalToNoise = NAN;   // amplitude over the residual spectrum's mean amplitude near the peak
     double reducedChiSquare = NAN; // of the weighted sine fit (weighted runs)
     double monteCarloPeriodError = NAN; // spread of the period over refits of resampled light curves
@@ -51,6 +56,27 @@ struct FoldReport {
     double amplitude;
     double meanMagnitude;         // the constant of the fit
     double residualRms;
+
+    // The shape of a fit of 'harmonics' harmonics at the period (hasShape
+    // when more than one harmonic or a method other than the one-sine
+    // spectrum was asked for).  The curve is
+    // shapeConstant + sum_k shapeCosines[k-1] cos(2 pi k phase) + shapeSines[k-1] sin(2 pi k phase),
+    // phase = (t - epoch) / period, magnitudes as read.  The phase
+    // differences are given in both conventions: the sine one
+    // y = A0 + sum A_k sin(k omega t + phi_k) and the cosine one
+    // y = A0 + sum A_k cos(k omega t + psi_k).
+    bool hasShape = false;
+    int harmonics = 0;
+    double fullAmplitude = 0;     // greatest minus least magnitude of the fitted curve
+    double epochOfMaximum = 0;    // greatest brightness of the fitted curve nearest the middle of the data
+    double epochOfMinimum = 0;    // least brightness nearest the middle of the data
+    double riseTime = 0;          // minimum to maximum brightness, share of the period
+    double r21 = 0, r31 = 0;      // A2 / A1, A3 / A1 (NaN without those harmonics)
+    double phi21Sine = 0, phi31Sine = 0;     // phi2 - 2 phi1, phi3 - 3 phi1, 0..2 pi
+    double phi21Cosine = 0, phi31Cosine = 0; // the same in the cosine convention
+    double shapeResidualRms = 0;  // scatter about the harmonic fit
+    double shapeConstant = 0;
+    std::vector<double> shapeCosines = {}, shapeSines = {};
 };
 
 // The evenly spaced grid of trial periods, as in the spectrum file.
@@ -122,6 +148,10 @@ struct PeriodReport {
     std::vector<BandReport> bands;
 
     // The search.
+    std::string method;           // empty for the one-sine spectrum; else e.g. "aov:3"
+    std::string statistic;        // the method's statistic: "theta_aov", "theta_pdm", "bls_power", "power"
+    bool lowIsBest = false;       // the least statistic is the best period (phase dispersion)
+    std::string falseAlarmKind;   // how the peaks' false alarm is computed, with a method
     GridReport grid;
     double significanceLevel;     // the power of the 95 % level
     std::string spectrumFile;     // STEM.ven: period and power per grid point

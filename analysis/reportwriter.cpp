@@ -86,10 +86,18 @@ void WriteDataLines(const PeriodReport &r, std::FILE *out)
              std::to_string(r.grid.intervals) + (r.grid.intervalsChosen ? " (chosen from the data)" : ""));
         Line(out, "Step:", Text("%.6g", r.grid.step) + " d");
     }
-    Line(out, "95 % level:", Text("%.6f", r.significanceLevel));
+    if (!r.method.empty()) {
+        Line(out, "Method:", r.method);
+        Line(out, "Statistic:", r.statistic + (r.lowIsBest ? " (the least is the best period)" : ""));
+        Line(out, "False alarm:", r.falseAlarmKind);
+        Line(out, "5 % false alarm:", Text("%.6g", r.significanceLevel));
+    } else {
+        Line(out, "95 % level:", Text("%.6f", r.significanceLevel));
+    }
     if (r.statisticsReported) {
         Line(out, "Weights:", r.weighted ? "1/sigma^2 of the uncertainties" : "equal");
-        Line(out, "False alarms:", FalseAlarmMethodText(r));
+        if (r.method.empty())
+            Line(out, "False alarms:", FalseAlarmMethodText(r));
     }
     Line(out, "Spectrum:", r.spectrumFile);
     if (!r.windowFile.empty())
@@ -99,11 +107,12 @@ void WriteDataLines(const PeriodReport &r, std::FILE *out)
 void WritePeakTable(const PeriodReport &r, std::FILE *out)
 {
     std::fprintf(out, "\nPeaks, strongest first:\n");
+    const std::string statistic = r.method.empty() ? "power" : r.statistic;
     if (r.statisticsReported)
-        std::fprintf(out, "  #  %-16s %-11s %-9s %-12s %-10s %-17s %s\n", "period [d]", "error [d]", "power",
-                     "false alarm", "amplitude", "epoch of maximum", "S/N");
+        std::fprintf(out, "  #  %-16s %-11s %-9s %-12s %-10s %-17s %s\n", "period [d]", "error [d]",
+                     statistic.c_str(), "false alarm", "amplitude", "epoch of maximum", "S/N");
     else
-        std::fprintf(out, "  #  %-16s %-11s %-9s %-12s %-10s %s\n", "period [d]", "error [d]", "power",
+        std::fprintf(out, "  #  %-16s %-11s %-9s %-12s %-10s %s\n", "period [d]", "error [d]", statistic.c_str(),
                      "false alarm", "amplitude", "epoch of maximum");
     int number = 0;
     for (const PeakReport &p : r.peaks)
@@ -145,6 +154,26 @@ void WriteBandTable(const PeriodReport &r, std::FILE *out)
                      Text("%.5f", b.epochOfMaximum).c_str());
 }
 
+// The best box of each peak of a box search, in the peaks' order.
+void WriteBoxTable(const PeriodReport &r, std::FILE *out)
+{
+    std::fprintf(out, "\nBoxes of the peaks (fainter inside the box):\n");
+    std::fprintf(out, "  #  %-16s %-10s %-12s %s\n", "period [d]", "depth", "duration [d]", "mid-time");
+    int number = 0;
+    for (const PeakReport &p : r.peaks)
+        std::fprintf(out, "%3d  %-16s %-10s %-12s %s\n", ++number, Text("%.10f", p.period).c_str(),
+                     Text("%.4f", p.boxDepth).c_str(), Text("%.5f", p.boxDuration).c_str(),
+                     Text("%.5f", p.boxMidTime).c_str());
+}
+
+bool HasBoxes(const PeriodReport &r)
+{
+    for (const PeakReport &p : r.peaks)
+        if (p.hasBox)
+            return true;
+    return false;
+}
+
 void WritePrewhiteningTable(const PeriodReport &r, std::FILE *out)
 {
     std::fprintf(out, "\nPrewhitening, in the order found (values of the last joint fit):\n");
@@ -167,6 +196,36 @@ void WriteFoldLines(const PeriodReport &r, std::FILE *out)
     Line(out, "  Epoch:", Text("%.5f", r.fold.epoch) + " (greatest brightness)");
     Line(out, "  Amplitude:", Text("%.4f", r.fold.amplitude) + " mag");
     Line(out, "  Residual rms:", Text("%.4f", r.fold.residualRms) + " mag");
+    if (!r.fold.hasShape)
+        return;
+    const FoldReport &f = r.fold;
+    std::fprintf(out, "\nFold, %d harmonic%s:\n", f.harmonics, f.harmonics == 1 ? "" : "s");
+    Line(out, "  Full amplitude:", Text("%.4f", f.fullAmplitude) + " mag");
+    Line(out, "  Maximum:", Text("%.5f", f.epochOfMaximum));
+    Line(out, "  Minimum:", Text("%.5f", f.epochOfMinimum));
+    Line(out, "  Rise time:", Text("%.4f", f.riseTime) + " of the period");
+    Line(out, "  R21, R31:", Text("%.4f", f.r21) + ", " + Text("%.4f", f.r31));
+    Line(out, "  phi21, phi31:", Text("%.4f", f.phi21Sine) + ", " + Text("%.4f", f.phi31Sine) +
+                                    " rad (sine convention)");
+    Line(out, "  phi21, phi31:", Text("%.4f", f.phi21Cosine) + ", " + Text("%.4f", f.phi31Cosine) +
+                                    " rad (cosine convention)");
+    Line(out, "  Residual rms:", Text("%.4f", f.shapeResidualRms) + " mag");
+}
+
+Json ShapeJson(const FoldReport &f)
+{
+    return {{"harmonics", f.harmonics},
+            {"full_amplitude", Number(f.fullAmplitude)},
+            {"epoch_of_maximum", Number(f.epochOfMaximum)},
+            {"epoch_of_minimum", Number(f.epochOfMinimum)},
+            {"rise_time", Number(f.riseTime)},
+            {"r21", Number(f.r21)},
+            {"r31", Number(f.r31)},
+            {"phi21_sine", Number(f.phi21Sine)},
+            {"phi31_sine", Number(f.phi31Sine)},
+            {"phi21_cosine", Number(f.phi21Cosine)},
+            {"phi31_cosine", Number(f.phi31Cosine)},
+            {"residual_rms", Number(f.shapeResidualRms)}};
 }
 
 // The timing of a row of the O-C table: the found extremum of that time.
@@ -373,15 +432,27 @@ Json ReportJson(const PeriodReport &r)
         j["grid"]["frequency_step"] = Number(r.grid.frequencyStep);
         j["transform"] = r.grid.transform;
     }
+    if (!r.method.empty()) {
+        j["method"] = r.method;
+        j["statistic"] = r.statistic;
+        j["low_is_best"] = r.lowIsBest;
+        j["false_alarm"] = r.falseAlarmKind;
+    }
     j["significance_level"] = Number(r.significanceLevel);
     j["peaks"] = Json::array();
-    for (const PeakReport &p : r.peaks)
-        j["peaks"].push_back({{"period", Number(p.period)},
-                              {"period_error", Number(p.periodError)},
-                              {"power", Number(p.power)},
-                              {"false_alarm_probability", Number(p.falseAlarmProbability)},
-                              {"amplitude", Number(p.amplitude)},
-                              {"epoch_of_maximum", Number(p.epochOfMaximum)}});
+    for (const PeakReport &p : r.peaks) {
+        Json peak = {{"period", Number(p.period)},
+                     {"period_error", Number(p.periodError)},
+                     {"power", Number(p.power)},
+                     {"false_alarm_probability", Number(p.falseAlarmProbability)},
+                     {"amplitude", Number(p.amplitude)},
+                     {"epoch_of_maximum", Number(p.epochOfMaximum)}};
+        if (p.hasBox)
+            peak["box"] = {{"depth", Number(p.boxDepth)},
+                           {"duration", Number(p.boxDuration)},
+                           {"mid_time", Number(p.boxMidTime)}};
+        j["peaks"].push_back(peak);
+    }
     if (r.statisticsReported)
         for (std::size_t i = 0; i < r.peaks.size(); ++i) {
             Json &peak = j["peaks"][i];
@@ -431,6 +502,8 @@ Json ReportJson(const PeriodReport &r)
                      {"epoch", Number(r.fold.epoch)},
                      {"amplitude", Number(r.fold.amplitude)},
                      {"residual_rms", Number(r.fold.residualRms)}};
+    if (r.hasFold && r.fold.hasShape)
+        j["fold"]["shape"] = ShapeJson(r.fold);
     if (r.hasExtrema)
         j["extrema"] = ExtremaJson(r.extrema);
     if (!r.notes.empty())
@@ -446,6 +519,8 @@ void WriteTextReport(const PeriodReport &r, std::FILE *out)
     WritePeakTable(r, out);
     if (!r.bands.empty())
         WriteBandTable(r, out);
+    if (HasBoxes(r))
+        WriteBoxTable(r, out);
     if (!r.prewhitening.empty())
         WritePrewhiteningTable(r, out);
     if (r.hasFold)

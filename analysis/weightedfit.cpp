@@ -168,32 +168,7 @@ double RefineWeightedPeak(const double *t, const double *y, const double *w, int
                           double high)
 {
     auto power = [&](double f) { return WeightedSpectrumPower(t, y, w, n, f, sumOfSquares); };
-    const double middle = 0.5 * (low + high);
-    double bestFrequency = middle, bestPower = power(middle);
-    double x1 = low + GoldenCut * (high - low), x2 = high - GoldenCut * (high - low);
-    double p1 = power(x1), p2 = power(x2);
-    for (int step = 0; step < MostRefinementSteps && high - low > RefinementTolerance * high; ++step) {
-        if (p1 >= p2) {
-            high = x2;
-            x2 = x1;
-            p2 = p1;
-            x1 = low + GoldenCut * (high - low);
-            p1 = power(x1);
-        } else {
-            low = x1;
-            x1 = x2;
-            p1 = p2;
-            x2 = high - GoldenCut * (high - low);
-            p2 = power(x2);
-        }
-    }
-    if (p1 > bestPower) {
-        bestPower = p1;
-        bestFrequency = x1;
-    }
-    if (p2 > bestPower)
-        bestFrequency = x2;
-    return bestFrequency;
+    return GoldenSectionMaximum(power, 0.5 * (low + high), low, high);
 }
 
 double ErrorScale(double reducedChiSquare) { return reducedChiSquare > 1 ? std::sqrt(reducedChiSquare) : 1; }

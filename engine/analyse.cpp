@@ -10,6 +10,7 @@
 #include <new>
 
 #include "extremastep.h"
+#include "methodpass.h"
 #include "nufft.h"
 #include "significance.h"
 #include "inputforms.h"
@@ -713,7 +714,7 @@ bool PrepareAnalysis(Analysis &a, AnalysisOutcome &outcome)
 void RunAnalysis(Analysis &a, AnalysisOutcome &outcome)
 {
     PeriodReport &r = outcome.report;
-    const std::vector<GridPeak> peaks = SpectrumPass(a);
+    const std::vector<GridPeak> peaks = UsesMethodPass(a.settings) ? std::vector<GridPeak>() : SpectrumPass(a);
     DescribeData(a, r);
     DescribeReadInput(a.curve, r);
     r.significanceLevel =
@@ -728,11 +729,18 @@ void RunAnalysis(Analysis &a, AnalysisOutcome &outcome)
         BootstrapMaxima(a);
     }
     DescribePeaks(a, peaks, r);
+    if (UsesMethodPass(a.settings) &&
+        !RunMethodPass(a.curve, a.w, a.settings, a.hooks, a.grid, [&](double f) { return DescribePeak(a, f, r); },
+                       r, outcome.error))
+        return;
     CheckStrongestResiduals(a, r);
     if (a.settings.prewhiten > 0)
         Prewhiten(a, r);
     if (a.settings.fold)
         Fold(a, r);
+    if (r.hasFold && WantsFoldShape(a.settings) && !DescribeFoldShape(a.curve, a.w, a.settings, r.fold))
+        Note(a, "--fold-harmonics: no fit of " + Whole(FoldHarmonicsOf(a.settings)) + " harmonics at the period " +
+                    Decimal(r.fold.period, "%.10g"));
     if (a.settings.extrema)
         AddExtremaReport(a.curve, a.settings, r);
     outcome.ok = true;
@@ -864,6 +872,10 @@ bool ComputeLightCurveSpectrum(const LightCurve &curve, const AnalysisSettings &
             error = outcome.error;
             return false;
         }
+        PeriodReport methodReport;
+        if (UsesMethodPass(a.settings))
+            return RunMethodPass(a.curve, a.w, a.settings, a.hooks, a.grid,
+                                 [&](double f) { return DescribePeak(a, f, methodReport); }, methodReport, error);
         SpectrumPass(a);
     } catch (const std::bad_alloc &) {
         error = {"Nedostatek pameti.", "out of memory"};

@@ -51,6 +51,11 @@ struct AnalysisSettings {
     bool foldAtBest = false;
     double foldPeriod = 0;
     int threads = 0;             // threads of a large pass; 0: automatic
+    // The search method: empty or "dcdft" for the one-sine spectrum, or
+    // "harmonics:H", "aov:H", "pdm:B", "bls" (see methodpass.h).
+    std::string method;
+    std::vector<double> durations; // box durations of bls, shares of the period; empty: the default set
+    int foldHarmonics = 0;       // harmonics fitted at the fold's period; 0: 1 for dcdft, the method's otherwise
 
     WeightChoice weights = WeightsAutomatic;
     FalseAlarmMethod falseAlarm = FalseAlarmBaluev;

@@ -482,7 +482,7 @@ std::string WriteSpectrumFigureTo(const SpectrumFigure &figure, int fd, const st
         const bool window = !figure.windowPowers.empty();
         const FigurePanel p = SpectrumPanel(figure, size, 0);
         DrawTitle(cr, size, figure.title);
-        DrawAxes(cr, size, p, "Period [d]", "Power", !window);
+        DrawAxes(cr, size, p, "Period [d]", figure.valueTitle, !window);
         cairo_save(cr);
         ClipToPanel(cr, p);
         cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);

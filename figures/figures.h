@@ -27,6 +27,7 @@ struct SpectrumFigure {
     double level = 0;                  // the 95 % significance level; <= 0: none
     std::vector<SpectrumPeak> peaks;   // marked and labelled with their periods
     std::vector<double> windowPowers;  // the spectral window on the same grid; empty: no panel
+    std::string valueTitle = "Power";  // the title of the spectrum's y-axis: what the values are
 };
 
 // Observations folded with a period, and the curve fitted to them:

@@ -136,6 +136,9 @@ AnalysisSettings SettingsOfOptions()
     settings.foldAtBest = Options.foldAtBest;
     settings.foldPeriod = Options.foldPeriod;
     settings.threads = Options.threads;
+    settings.method = Options.method;
+    settings.durations = Options.durations;
+    settings.foldHarmonics = Options.foldHarmonics;
     settings.prewhitenAutomatic = Options.prewhitenAutomatic;
     settings.weights = static_cast<WeightChoice>(Options.weights);
     settings.falseAlarm = static_cast<FalseAlarmMethod>(Options.falseAlarm);

@@ -104,9 +104,39 @@ void ReadSpectrumColumns(const std::string &name, long lines, std::vector<double
 // STEM-phase.EXT of the observation list folded with period and epoch and,
 // when 'curve' is set, the curve constant + cosine cos(2 pi phase) + sine
 // sin(2 pi phase).
+// STEM-phase.EXT of the observation list folded with period and epoch, and
+// the curve constant + sum over k of cosines[k-1] cos(2 pi k phase) +
+// sines[k-1] sin(2 pi k phase).
+void WritePhaseFigureWithCurve(double period, double periodError, double epoch, double constant,
+                               const std::vector<double> &cosines, const std::vector<double> &sines)
+{
+    PhaseFigure figure;
+    figure.title = FigureTitle();
+    for (int i = 1; i <= ObservationCount; ++i) {
+        const double phase = PhaseOf(JulianDates[i], period, epoch);
+        if (std::isfinite(phase)) {
+            figure.phases.push_back(phase);
+            figure.magnitudes.push_back(ObservedMagnitude(i));
+        }
+    }
+    figure.hasCurve = true;
+    figure.constant = constant;
+    figure.cosines = cosines;
+    figure.sines = sines;
+    figure.period = period;
+    figure.periodError = periodError;
+    figure.epoch = epoch;
+    const std::string name = FigureFileName("phase");
+    WriteFigureFile(name, [&](int fd) { return WritePhaseFigureTo(figure, fd, name, WantedFormat(), WantedSize()); });
+}
+
 void WritePhaseFigureOf(double period, double periodError, double epoch, bool curve, double constant,
                         double cosine, double sine)
 {
+    if (curve) {
+        WritePhaseFigureWithCurve(period, periodError, epoch, constant, {cosine}, {sine});
+        return;
+    }
     PhaseFigure figure;
     figure.title = FigureTitle();
     for (int i = 1; i <= ObservationCount; ++i) {
@@ -155,11 +185,13 @@ double PhaseOf(double date, double period, double epoch)
 std::string FigureTitle() { return Input.band.empty() ? InputName : InputName + ", band " + Input.band; }
 
 void WriteSpectrumFigureFile(std::vector<double> periods, std::vector<double> powers, double level,
-                             std::vector<SpectrumPeak> peaks, std::vector<double> windowPowers)
+                             std::vector<SpectrumPeak> peaks, std::vector<double> windowPowers,
+                             const std::string &valueTitle)
 {
     if (!FiguresWanted())
         return;
     SpectrumFigure figure;
+    figure.valueTitle = valueTitle;
     figure.title = FigureTitle();
     // A grid of millions of points is moved, not copied.
     figure.periods = std::move(periods);
@@ -207,11 +239,23 @@ void WriteFiguresOfReport(const PeriodReport &report)
     ReadSpectrumColumns(report.spectrumFile, lines, periods, powers);
     if (!report.windowFile.empty())
         ReadSpectrumColumns(report.windowFile, lines, windowPeriods, windowPowers);
+    // Phase dispersion is best where it is least: drawn as 1 - theta, so
+    // that the best period is the highest point, and the axis says so.
+    std::string valueTitle = "Power";
+    double level = report.significanceLevel;
+    if (!report.method.empty())
+        valueTitle = report.lowIsBest ? "1 - " + report.statistic + " (" + report.method + ", low theta is best)"
+                                      : report.statistic + " (" + report.method + ")";
+    if (report.lowIsBest)
+        for (double &value : powers)
+            value = 1 - value;
+    if (!std::isfinite(level) || report.lowIsBest)
+        level = 0;
     std::vector<SpectrumPeak> peaks;
     for (const PeakReport &peak : report.peaks)
-        peaks.push_back({peak.period, peak.power});
-    WriteSpectrumFigureFile(std::move(periods), std::move(powers), report.significanceLevel, std::move(peaks),
-                            std::move(windowPowers));
+        peaks.push_back({peak.period, report.lowIsBest ? 1 - peak.power : peak.power});
+    WriteSpectrumFigureFile(std::move(periods), std::move(powers), level, std::move(peaks), std::move(windowPowers),
+                            valueTitle);
     if (!report.hasFold)
         return;
     // The report's curve, mean - amplitude cos(2 pi phase), has its maximum
@@ -225,6 +269,11 @@ void WriteFiguresOfReport(const PeriodReport &report)
     SineFit fit;
     if (!(periodError > 0) && FitFold(fold.period, fold.epoch, fit))
         periodError = FoldPeriodError(fit, fold.period);
+    if (fold.hasShape) {
+        WritePhaseFigureWithCurve(fold.period, periodError, fold.epoch, fold.shapeConstant, fold.shapeCosines,
+                                  fold.shapeSines);
+        return;
+    }
     WritePhaseFigureOf(fold.period, periodError, fold.epoch, true, fold.meanMagnitude, -fold.amplitude, 0);
 }
 

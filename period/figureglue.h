@@ -16,9 +16,11 @@ std::string FigureTitle();
 
 // Writes STEM-spectrum.EXT of a spectrum over a grid of periods, with the
 // 95 % level, the peaks to mark and, when not empty, the spectral window
-// on the same grid.  Does nothing without --plots.
+// on the same grid; valueTitle is the title of the values' axis.  Does
+// nothing without --plots.
 void WriteSpectrumFigureFile(std::vector<double> periods, std::vector<double> powers, double level,
-                             std::vector<SpectrumPeak> peaks, std::vector<double> windowPowers);
+                             std::vector<SpectrumPeak> peaks, std::vector<double> windowPowers,
+                             const std::string &valueTitle = "Power");
 
 // Writes STEM-phase.EXT: the observation list (magnitudes centred, as the
 // spectrum pass leaves them) folded with period and epoch, and the fitted

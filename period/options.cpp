@@ -7,6 +7,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "methods.h"
 #include "numparse.h"
 #include "runerror.h"
 #include "timescale.h"
@@ -43,6 +44,9 @@ const char *const Usage =
     "  --report text|json|jsonl  form of the report (default text; jsonl for many stars)\n"
     "  --fold P|best           also fold at period P or at the strongest one\n"
     "  --threads N             threads of a large pass, or stars at once in a survey run\n"
+    "  --method NAME           dcdft (default), harmonics:H, aov:H, pdm:B or bls\n"
+    "  --durations LIST        box durations of bls, shares of the period: A,B,... or FROM:TO:STEP\n"
+    "  --fold-harmonics H      harmonics fitted at the fold's period (default: the method's)\n"
     "Times of extrema (batch and survey runs):\n"
     "  --minima, --maxima      time each minimum (maximum) of the light, O-C to STEM.oc\n"
     "  --period P              their period (default: the ephemeris's or the strongest)\n"
@@ -172,6 +176,54 @@ void ReadBandList(const std::string &text)
     }
 }
 
+void ReadMethod(const std::string &text)
+{
+    MethodSpec spec;
+    if (ParseMethod(text, spec) != MethodOk)
+        RefuseOption("invalid value '" + text + "' for --method (dcdft, harmonics:H with H 1 to " +
+                     std::to_string(MaxHarmonics) + ", aov:H, pdm:B with B 2 to " + std::to_string(MaxPhaseBins) +
+                     ", or bls)");
+    Options.method = text;
+}
+
+// Durations as a list "0.02,0.05,0.1" or a range "FROM:TO:STEP" (TO
+// included when a step lands on it), each inside (0, 0.5).
+void ReadDurations(const std::string &text)
+{
+    const std::string refusal = "invalid value '" + text +
+                                "' for --durations (shares of the period between 0 and 0.5: A,B,... or FROM:TO:STEP)";
+    std::vector<double> durations;
+    const std::size_t colon = text.find(':');
+    if (colon != std::string::npos) {
+        const std::size_t second = text.find(':', colon + 1);
+        double from = 0, to = 0, step = 0;
+        if (second == std::string::npos || !ReadRealText(text.substr(0, colon), from) ||
+            !ReadRealText(text.substr(colon + 1, second - colon - 1), to) ||
+            !ReadRealText(text.substr(second + 1), step) || !(step > 0) || !(from <= to) ||
+            (to - from) / step > 10000)
+            RefuseOption(refusal);
+        for (long k = 0; from + k * step <= to * (1 + 1e-12); ++k)
+            durations.push_back(from + k * step);
+    } else {
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t comma = text.find(',', start);
+            double value = 0;
+            if (!ReadRealText(text.substr(start, comma - start), value))
+                RefuseOption(refusal);
+            durations.push_back(value);
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+    }
+    BoxOptions box;
+    box.durations = durations;
+    if (CheckBoxOptions(box) != MethodOk)
+        RefuseOption(refusal);
+    Options.durations = durations;
+}
+
 // The options that take one value, and where the value goes.
 void ApplyValue(const std::string &option, const std::string &value)
 {
@@ -220,6 +272,16 @@ void ApplyValue(const std::string &option, const std::string &value)
         Options.threads = static_cast<int>(PositiveWhole(option, value, 0));
     else if (option == "--fold")
         ReadFold(value);
+    else if (option == "--method")
+        ReadMethod(value);
+    else if (option == "--durations")
+        ReadDurations(value);
+    else if (option == "--fold-harmonics") {
+        Options.foldHarmonics = static_cast<int>(PositiveWhole(option, value, 1));
+        if (Options.foldHarmonics > MaxHarmonics)
+            RefuseOption("invalid value '" + value + "' for --fold-harmonics (1 to " + std::to_string(MaxHarmonics) +
+                         ")");
+    }
     else if (option == "--plot-size")
         ReadPlotSize(value);
     else if (option == "--grid") {
@@ -280,7 +342,8 @@ bool TakesOneValue(const std::string &option)
 {
     static const char *const names[] = {"--band",  "--periods", "--intervals", "--peaks",     "--prewhiten",
                                         "--fold",  "--report",  "--threads",   "--plots",     "--plot-size",
-                                        "--star-column", "--catalogue", "--grid", "--oversample", "--transform",
+                                        "--star-column", "--catalogue", "--method", "--durations",
+                                        "--fold-harmonics", "--grid", "--oversample", "--transform",
                                         "--weights", "--fap", "--errors", "--noise-window", "--seed", "--period",
                                         "--ephemeris", "--extrema-window", "--flux", "--flux-units", "--bands"};
     for (const char *name : names)
@@ -374,6 +437,8 @@ int ParseOptions(int argc, char **argv)
         RefuseOption("--band and --bands cannot be used together");
     if (Options.batch && !(Options.minimumPeriod > 0 && Options.minimumPeriod < Options.maximumPeriod))
         RefuseOption("--periods needs 0 < MIN < MAX");
+    if (!Options.durations.empty() && Options.method != "bls")
+        RefuseOption("--durations needs --method bls");
     CheckExtremaOptions();
     return i;
 }

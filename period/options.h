@@ -47,6 +47,9 @@ struct RunOptions {
     bool foldAtBest = false;
     double foldPeriod = 0;
     int threads = 0;                    // --threads N; 0: automatic
+    std::string method;                 // --method NAME; empty: dcdft
+    std::vector<double> durations;      // --durations LIST|FROM:TO:STEP (bls); empty: the default
+    int foldHarmonics = 0;              // --fold-harmonics H; 0: from the method
 
     // Times of extrema and O-C (batch and survey runs).
     bool minima = false;                // --minima

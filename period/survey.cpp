@@ -345,10 +345,24 @@ bool IsSurveyRun(int argc, char **argv)
            !Options.catalogue.empty() || (argc == 2 && HasStarColumn(argv[1]));
 }
 
+namespace {
+
+// With a method other than the one-sine spectrum the catalogue gains a last
+// column that names it (the power column then holds its statistic).
+std::string WithMethodColumn(std::string row)
+{
+    if (Options.method.empty() || Options.method == "dcdft")
+        return row;
+    row.insert(row.size() - 1, "," + Field(Options.method));
+    return row;
+}
+
+} // namespace
+
 std::string CatalogueHeader()
 {
-    return "star,file,band,observations,span,period,period_error,power,false_alarm_probability,amplitude,"
-           "epoch_of_maximum,error\n";
+    return WithMethodColumn("star,file,band,observations,span,period,period_error,power,false_alarm_probability,"
+                            "amplitude,epoch_of_maximum,error\n");
 }
 
 std::string CatalogueRow(const PeriodReport &r)
@@ -356,15 +370,16 @@ std::string CatalogueRow(const PeriodReport &r)
     std::string row = Field(r.star) + "," + Field(r.file) + "," + Field(r.band) + "," + std::to_string(r.observations) +
                       "," + Number(r.span) + ",";
     if (r.peaks.empty())
-        return row + ",,,,,,\n";
+        return WithMethodColumn(row + ",,,,,,\n");
     const PeakReport &p = r.peaks[0];
-    return row + Number(p.period) + "," + Number(p.periodError) + "," + Number(p.power) + "," +
-           Number(p.falseAlarmProbability) + "," + Number(p.amplitude) + "," + Number(p.epochOfMaximum) + ",\n";
+    return WithMethodColumn(row + Number(p.period) + "," + Number(p.periodError) + "," + Number(p.power) + "," +
+                            Number(p.falseAlarmProbability) + "," + Number(p.amplitude) + "," +
+                            Number(p.epochOfMaximum) + ",\n");
 }
 
 std::string CatalogueErrorRow(const std::string &file, const std::string &star, const std::string &error)
 {
-    return Field(star) + "," + Field(file) + ",,,,,,,,,," + Field(error) + "\n";
+    return WithMethodColumn(Field(star) + "," + Field(file) + ",,,,,,,,,," + Field(error) + "\n");
 }
 
 void RunSurvey(int argc, char **argv)

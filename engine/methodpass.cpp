@@ -1,0 +1,325 @@
+// The pass of a period-search method over the grid of trial periods, its
+// peaks refined and described, and the fold's harmonic shape.
+#include "methodpass.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Grid points evaluated at once: large enough for the threads to share,
+// small enough that the chunk's arrays stay a few hundred kilobytes.
+const long ChunkPoints = 16384;
+
+// The false alarm whose statistic the report gives as its level.
+const double LevelFalseAlarm = 0.05;
+
+// Two refined peaks closer than this many times 1 / span in frequency are one.
+const double SamePeakHalfWidths = 0.5;
+
+// Grid peaks collected for each peak reported: the candidates from which
+// the distinct ones are chosen.
+const int CandidatesPerPeak = 8;
+
+// A method without harmonics of its own folds with this many.
+const int DefaultFoldHarmonics = 3;
+
+bool IsDcdftName(const std::string &name) { return name.empty() || name == "dcdft"; }
+
+double GridPointFrequency(const PeriodGrid &grid, long k) { return GridFrequency(grid, k); }
+
+// The value fed to the peak collector and the refinement: the higher the
+// better for every method, and positive where a method finds more than
+// noise alone would (the collector keeps only positive peaks): 1 - theta
+// for phase dispersion.
+double Goodness(const MethodSpec &spec, double statistic)
+{
+    return MethodLowIsBest(spec.kind) ? 1 - statistic : statistic;
+}
+
+double WindowAt(const MethodData &data, double f)
+{
+    HarmonicSums sums;
+    ComputeHarmonicSums(data, f, 1, sums);
+    return (sums.cosine[1] * sums.cosine[1] + sums.sine[1] * sums.sine[1]) / (data.weightTotal * data.weightTotal);
+}
+
+struct Band {
+    double fmin, fmax, timeSpread;
+};
+
+double PeakFalseAlarm(const MethodData &data, const MethodSpec &spec, const Band &band, double f, double statistic)
+{
+    switch (spec.kind) {
+    case MethodHarmonics:
+        return AovBandFalseAlarm(AovOfHarmonicPower(statistic, data.weighted, spec.order), data.weighted,
+                                 spec.order, band.fmin, band.fmax, band.timeSpread);
+    case MethodAov:
+        return AovBandFalseAlarm(statistic, data.weighted, spec.order, band.fmin, band.fmax, band.timeSpread);
+    case MethodPdm:
+        return PdmFalseAlarm(PdmAt(data, f, spec.order), data.weighted);
+    default:
+        return NAN;
+    }
+}
+
+const char *FalseAlarmKind(MethodKind kind)
+{
+    switch (kind) {
+    case MethodHarmonics:
+    case MethodAov:
+        return "over the band (F distribution, effective number of frequencies)";
+    case MethodPdm:
+        return "single frequency (beta distribution)";
+    default:
+        return "none";
+    }
+}
+
+void AddBox(const MethodData &data, const MethodSpec &spec, double f, PeakReport &p)
+{
+    const BoxFit box = BoxSearch(data, f, spec.box);
+    p.hasBox = true;
+    p.boxDepth = box.depth;
+    p.boxDuration = box.duration;
+    p.boxMidTime = box.midTime;
+}
+
+// A refined local maximum of the statistic.
+struct Candidate {
+    double frequency, goodness;
+};
+
+// The best 'wanted' candidates, best first, leaving out each one closer
+// than half the frequency resolution 1 / span to a better one: the
+// statistics of phase bins and boxes are ragged, so that one peak of the
+// spectrum holds many local maxima of the grid.
+std::vector<Candidate> DistinctCandidates(std::vector<Candidate> candidates, double span, int wanted)
+{
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate &a, const Candidate &b) { return a.goodness > b.goodness; });
+    const double closest = SamePeakHalfWidths / span;
+    std::vector<Candidate> kept;
+    for (const Candidate &c : candidates) {
+        if (static_cast<int>(kept.size()) >= wanted)
+            break;
+        bool distinct = true;
+        for (const Candidate &k : kept)
+            if (std::fabs(k.frequency - c.frequency) < closest)
+                distinct = false;
+        if (distinct)
+            kept.push_back(c);
+    }
+    return kept;
+}
+
+// The statistic of every grid point to the hooks, the best peaks collected.
+std::vector<GridPeak> EvaluatePass(const MethodData &data, const MethodSpec &spec, const AnalysisSettings &settings,
+                                   const AnalysisHooks &hooks, const PeriodGrid &grid)
+{
+    const long points = std::max(grid.intervals + 1, 0L);
+    const long chunk = std::min(ChunkPoints, points);
+    std::vector<double> periods(static_cast<std::size_t>(chunk)), frequencies(periods.size()),
+        values(periods.size()), windows(settings.window ? periods.size() : 0);
+    PeakCollector collector;
+    StartPeakCollector(collector, settings.peaks > 0 ? CandidatesPerPeak * settings.peaks : 0);
+    if (hooks.passBegins)
+        hooks.passBegins(points);
+    for (long first = 0; first < points; first += chunk) {
+        const long count = std::min(chunk, points - first);
+        for (long j = 0; j < count; ++j) {
+            periods[j] = GridPeriod(grid, first + j);
+            frequencies[j] = GridPointFrequency(grid, first + j);
+        }
+        EvaluateGrid(data, spec, frequencies.data(), count, settings.threads, values.data());
+        for (long j = 0; j < count; ++j)
+            FeedPower(collector, Goodness(spec, values[j]));
+        if (hooks.spectrum)
+            hooks.spectrum(periods.data(), values.data(), count);
+        if (settings.window && hooks.window) {
+            for (long j = 0; j < count; ++j)
+                windows[j] = WindowAt(data, frequencies[j]);
+            hooks.window(periods.data(), windows.data(), count);
+        }
+        if (hooks.progress)
+            hooks.progress(first + count, points);
+    }
+    return FinishPeakCollector(collector);
+}
+
+// theta, or the harmonic power, of the AOV statistic of a band false alarm
+// of LevelFalseAlarm: the band probability falls with theta, so bisection
+// in log theta between a level surely too low and one surely too high.
+double AovLevel(int observations, int harmonics, const Band &band)
+{
+    double low = 1e-6, high = 1e6;
+    if (AovBandFalseAlarm(high, observations, harmonics, band.fmin, band.fmax, band.timeSpread) > LevelFalseAlarm)
+        return NAN;
+    for (int step = 0; step < 200 && high - low > 1e-12 * high; ++step) {
+        const double middle = std::sqrt(low * high);
+        if (AovBandFalseAlarm(middle, observations, harmonics, band.fmin, band.fmax, band.timeSpread) >
+            LevelFalseAlarm)
+            low = middle;
+        else
+            high = middle;
+    }
+    return high;
+}
+
+bool PrepareCurve(const LightCurve &curve, const double *weights, MethodData &data)
+{
+    const int n = static_cast<int>(curve.time.size());
+    return PrepareMethodData(curve.time.data(), curve.magnitude.data(), weights, n, data) == MethodOk;
+}
+
+const char *FalseAlarmCode(MethodKind kind)
+{
+    switch (kind) {
+    case MethodHarmonics:
+    case MethodAov:
+        return "f_distribution_band";
+    case MethodPdm:
+        return "beta_single_frequency";
+    default:
+        return "none";
+    }
+}
+
+} // namespace
+
+bool UsesMethodPass(const AnalysisSettings &settings)
+{
+    // Durations without a box search are refused by the method pass.
+    return !IsDcdftName(settings.method) || !settings.durations.empty();
+}
+
+bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodSpec &spec, EngineError &error)
+{
+    spec = MethodSpec();
+    if (!IsDcdftName(settings.method) && ParseMethod(settings.method, spec) != MethodOk) {
+        error = {"Neznama metoda '" + settings.method + "'.", "unknown method '" + settings.method +
+                                                                   "' (dcdft, harmonics:H, aov:H, pdm:B or bls)"};
+        return false;
+    }
+    if (!settings.durations.empty()) {
+        if (spec.kind != MethodBls) {
+            error = {"Delky zakryti plati jen pro metodu bls.", "box durations are for the method bls only"};
+            return false;
+        }
+        spec.box.durations = settings.durations;
+    }
+    if (CheckMethodSpec(spec) != MethodOk) {
+        error = {"Nepouzitelne delky zakryti.", "box durations must lie between 0 and 0.5 of the period"};
+        return false;
+    }
+    return true;
+}
+
+double MethodSignificanceLevel(const MethodSpec &spec, int observations, double fmin, double fmax,
+                               double timeSpread)
+{
+    const Band band{fmin, fmax, timeSpread};
+    if (spec.kind == MethodAov)
+        return AovLevel(observations, spec.order, band);
+    if (spec.kind == MethodHarmonics) {
+        const double theta = AovLevel(observations, spec.order, band);
+        const double x = theta * 2 * spec.order / (observations - 2 * spec.order - 1);
+        return x / (1 + x);
+    }
+    return NAN;
+}
+
+bool RunMethodPass(const LightCurve &curve, const double *weights, const AnalysisSettings &settings,
+                   const AnalysisHooks &hooks, const PeriodGrid &grid, const std::function<PeakReport(double frequency)> &describePeak,
+                   PeriodReport &report, EngineError &error)
+{
+    MethodSpec spec;
+    if (!MethodSpecOfSettings(settings, spec, error))
+        return false;
+    MethodData data;
+    if (!PrepareCurve(curve, weights, data)) {
+        error = {"Data nelze pouzit pro metodu.", "the data cannot be used by the method"};
+        return false;
+    }
+    report.method = MethodName(spec);
+    report.statistic = MethodStatisticName(spec.kind);
+    report.lowIsBest = MethodLowIsBest(spec.kind);
+    report.falseAlarmKind = FalseAlarmKind(spec.kind);
+    report.falseAlarmMethod = FalseAlarmCode(spec.kind);
+    const Band band{GridPointFrequency(grid, grid.intervals), GridPointFrequency(grid, 0), TimeSpread(data)};
+    report.significanceLevel = MethodSignificanceLevel(spec, data.weighted, band.fmin, band.fmax, band.timeSpread);
+
+    const std::vector<GridPeak> peaks = EvaluatePass(data, spec, settings, hooks, grid);
+    const auto goodness = [&](double f) { return Goodness(spec, MethodStatistic(data, spec, f)); };
+    std::vector<Candidate> candidates;
+    for (const GridPeak &g : peaks) {
+        const double f = RefinePeakFrequency(goodness, grid, g.index);
+        candidates.push_back({f, goodness(f)});
+    }
+    report.peaks.clear();
+    for (const Candidate &c : DistinctCandidates(candidates, data.latest - data.earliest, settings.peaks)) {
+        PeakReport p = describePeak(c.frequency);
+        p.power = MethodStatistic(data, spec, c.frequency);
+        p.falseAlarmProbability = PeakFalseAlarm(data, spec, band, c.frequency, p.power);
+        if (spec.kind == MethodBls)
+            AddBox(data, spec, c.frequency, p);
+        report.peaks.push_back(p);
+    }
+    return true;
+}
+
+int FoldHarmonicsOf(const AnalysisSettings &settings)
+{
+    if (settings.foldHarmonics > 0)
+        return settings.foldHarmonics;
+    MethodSpec spec;
+    EngineError error;
+    if (!MethodSpecOfSettings(settings, spec, error))
+        return 0;
+    const int own = MethodHarmonicsOf(spec);
+    return own > 0 ? own : DefaultFoldHarmonics;
+}
+
+bool WantsFoldShape(const AnalysisSettings &settings)
+{
+    return UsesMethodPass(settings) || settings.foldHarmonics > 1;
+}
+
+bool DescribeFoldShape(const LightCurve &curve, const double *weights, const AnalysisSettings &settings,
+                       FoldReport &fold)
+{
+    const int harmonics = FoldHarmonicsOf(settings);
+    MethodData data;
+    HarmonicFit fit;
+    if (harmonics < 1 || !PrepareCurve(curve, weights, data) || !(fold.period > 0) ||
+        FitHarmonics(data, 1 / fold.period, harmonics, fit) != MethodOk)
+        return false;
+    const LightCurveShape shape = DescribeLightCurve(fit, (data.earliest + data.latest) / 2);
+    fold.hasShape = true;
+    fold.harmonics = harmonics;
+    fold.fullAmplitude = shape.fullAmplitude;
+    fold.epochOfMaximum = shape.epochOfMaximum;
+    fold.epochOfMinimum = shape.epochOfMinimum;
+    fold.riseTime = shape.riseTime;
+    fold.r21 = shape.r21;
+    fold.r31 = shape.r31;
+    fold.phi21Sine = shape.phi21;
+    fold.phi31Sine = shape.phi31;
+    fold.phi21Cosine = shape.phi21Cosine;
+    fold.phi31Cosine = shape.phi31Cosine;
+    fold.shapeResidualRms = fit.residualRms;
+    fold.shapeConstant = fit.constant;
+    // The fit's angles count from its reference T0; the fold's phases from
+    // its epoch: k omega (t - T0) = 2 pi k phase + delta_k.
+    const long double cycles = (static_cast<long double>(fold.epoch) - fit.reference) / fold.period;
+    const double shift = 2 * M_PI * static_cast<double>(cycles - std::floor(cycles));
+    fold.shapeCosines.assign(static_cast<std::size_t>(harmonics), 0);
+    fold.shapeSines.assign(static_cast<std::size_t>(harmonics), 0);
+    for (int k = 1; k <= harmonics; ++k) {
+        const double c = std::cos(k * shift), s = std::sin(k * shift);
+        fold.shapeCosines[k - 1] = fit.cosine[k] * c + fit.sine[k] * s;
+        fold.shapeSines[k - 1] = fit.sine[k] * c - fit.cosine[k] * s;
+    }
+    return true;
+}
