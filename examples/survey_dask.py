@@ -56,6 +56,14 @@ CATALOGUE_HEADER = ("star,file,band,observations,span,period,period_error,power,
                     "amplitude,epoch_of_maximum,error\n")
 
 
+def with_method_column(row, method):
+    """A method other than the one-sine spectrum adds a last column that names
+    it (the power column then holds its statistic), as in kalidor's catalogue."""
+    if method in (None, "dcdft"):
+        return row
+    return row[:-1] + "," + field(method) + "\n"
+
+
 def catalogue_row(record):
     """The catalogue row of one record: the strongest peak, or the refusal."""
     if "error" in record:
@@ -142,19 +150,20 @@ class Catalogue:
     """The catalogue file, written beside its name and put in place only when
     complete; an earlier one stays when the survey fails."""
 
-    def __init__(self, name):
+    def __init__(self, name, method):
         self.name = name
+        self.method = method
         self.out = None
 
     def __enter__(self):
         if self.name:
             self.out = open(self.name + ".part", "w", encoding="utf-8", newline="")
-            self.out.write(CATALOGUE_HEADER)
+            self.out.write(with_method_column(CATALOGUE_HEADER, self.method))
         return self
 
     def write(self, record):
         if self.out:
-            self.out.write(catalogue_row(record))
+            self.out.write(with_method_column(catalogue_row(record), self.method))
 
     def __exit__(self, failure, *_):
         if self.out:
@@ -174,7 +183,7 @@ def run_survey(options):
     refused = 0
     with contextlib.ExitStack() as stack:
         out = stack.enter_context(open(options.jsonl, "w", encoding="utf-8")) if options.jsonl else sys.stdout
-        catalogue = stack.enter_context(Catalogue(options.catalogue))
+        catalogue = stack.enter_context(Catalogue(options.catalogue, options.method))
         client = start_client(options, stack)
         # One future a partition, gathered in order: the records are written
         # as they come and the cluster forgets each partition once written.
@@ -206,11 +215,29 @@ def prewhiten_choice(text):
     return int(text) if text.isdigit() else text
 
 
+def duration_list(text):
+    """Box durations as kalidor reads them: A,B,... or FROM:TO:STEP (TO taken
+    when a step lands on it)."""
+    try:
+        if ":" in text:
+            start, to, step = (float(part) for part in text.split(":"))
+            if not (step > 0 and start <= to and (to - start) / step <= 10000):
+                raise ValueError
+            durations, k = [], 0
+            while start + k * step <= to * (1 + 1e-12):
+                durations.append(start + k * step)
+                k += 1
+            return durations
+        return [float(part) for part in text.split(",")]
+    except ValueError:
+        raise argparse.ArgumentTypeError("shares of the period: A,B,... or FROM:TO:STEP, not %r" % text)
+
+
 # The settings of kalidor.analyze_many that the options give, each the
 # option of kalidor's survey run of the same name.
-SETTINGS = ["periods", "grid", "oversample", "transform", "intervals", "peaks", "prewhiten", "weights", "fap",
-            "errors", "noise_window", "seed", "fold", "minima", "maxima", "period", "ephemeris",
-            "extrema_window"]
+SETTINGS = ["periods", "method", "durations", "grid", "oversample", "transform", "intervals", "peaks", "prewhiten",
+            "weights", "fap", "errors", "noise_window", "seed", "fold", "fold_harmonics", "minima", "maxima", "period",
+            "ephemeris", "extrema_window"]
 
 
 def parse_options(arguments):
@@ -220,6 +247,8 @@ def parse_options(arguments):
     analysis = parser.add_argument_group("the analysis, as kalidor's options of the same names")
     analysis.add_argument("--periods", type=number_pair, required=True, metavar="MIN:MAX",
                           help="trial periods in days")
+    analysis.add_argument("--method", metavar="NAME", help="dcdft, harmonics:H, aov:H, pdm:B or bls")
+    analysis.add_argument("--durations", type=duration_list, metavar="LIST")
     analysis.add_argument("--grid", choices=["frequency", "period"])
     analysis.add_argument("--oversample", type=float, metavar="S")
     analysis.add_argument("--transform", choices=["auto", "exact", "fast"])
@@ -232,6 +261,7 @@ def parse_options(arguments):
     analysis.add_argument("--noise-window", type=float, metavar="W")
     analysis.add_argument("--seed", type=int, metavar="N")
     analysis.add_argument("--fold", type=fold_choice, metavar="P|best")
+    analysis.add_argument("--fold-harmonics", type=int, metavar="H")
     analysis.add_argument("--minima", action="store_const", const=True)
     analysis.add_argument("--maxima", action="store_const", const=True)
     analysis.add_argument("--period", type=float, metavar="P", help="the period of the extrema")

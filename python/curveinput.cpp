@@ -8,6 +8,8 @@
 #include <cstring>
 #include <pybind11/numpy.h>
 
+#include "methods.h"
+
 namespace py = pybind11;
 
 namespace {
@@ -485,6 +487,35 @@ void ReadExtrema(const SettingArguments &a, AnalysisSettings &settings)
     }
 }
 
+// The search method and its box durations, with the command line's rules.
+void ReadMethod(const SettingArguments &a, AnalysisSettings &settings)
+{
+    if (!py::isinstance<py::str>(a.method))
+        Refuse("method must be a text: \"dcdft\", \"harmonics:H\", \"aov:H\", \"pdm:B\" or \"bls\"");
+    const std::string name = a.method.cast<std::string>();
+    MethodSpec spec;
+    if (ParseMethod(name, spec) != MethodOk)
+        Refuse("method must be \"dcdft\", \"harmonics:H\" with H 1 to " + std::to_string(MaxHarmonics) +
+               ", \"aov:H\", \"pdm:B\" with B 2 to " + std::to_string(MaxPhaseBins) + ", or \"bls\", not \"" +
+               name + "\"");
+    // The command line passes the method as written; "dcdft" is its default.
+    settings.method = name == "dcdft" ? std::string() : name;
+    if (!a.durations.is_none()) {
+        if (spec.kind != MethodBls)
+            Refuse("durations need method=\"bls\"");
+        BoxOptions box;
+        box.durations = NumbersOfArray(a.durations, "durations");
+        if (CheckBoxOptions(box) != MethodOk)
+            Refuse("durations must be shares of the period between 0 and 0.5");
+        settings.durations = box.durations;
+    }
+    if (!a.foldHarmonics.is_none()) {
+        settings.foldHarmonics = static_cast<int>(WholeArgument(a.foldHarmonics, "fold_harmonics", 1));
+        if (settings.foldHarmonics > MaxHarmonics)
+            Refuse("fold_harmonics must be 1 to " + std::to_string(MaxHarmonics));
+    }
+}
+
 } // namespace
 
 AnalysisSettings SettingsOfArguments(const SettingArguments &a)
@@ -498,6 +529,7 @@ AnalysisSettings SettingsOfArguments(const SettingArguments &a)
     settings.window = Flag(a.window, "window");
     ReadFold(a.fold, settings);
     ReadExtrema(a, settings);
+    ReadMethod(a, settings);
     settings.threads = static_cast<int>(WholeArgument(a.threads, "threads", 0));
     return settings;
 }
@@ -520,6 +552,8 @@ const NamedSetting NamedSettings[] = {
     {"minima", &SettingArguments::minima},         {"maxima", &SettingArguments::maxima},
     {"period", &SettingArguments::period},         {"ephemeris", &SettingArguments::ephemeris},
     {"extrema_window", &SettingArguments::extremaWindow}, {"threads", &SettingArguments::threads},
+    {"method", &SettingArguments::method},         {"durations", &SettingArguments::durations},
+    {"fold_harmonics", &SettingArguments::foldHarmonics},
 };
 
 std::vector<std::string> NamesOfSettings()

@@ -77,6 +77,9 @@ struct SettingArguments {
     pybind11::object ephemeris = pybind11::none();        // (EPOCH, PERIOD) or None
     pybind11::object extremaWindow = pybind11::none();    // share of the period; None: 0.25
     pybind11::object threads = pybind11::int_(0);
+    pybind11::object method = pybind11::str("dcdft");    // "dcdft", "harmonics:H", "aov:H", "pdm:B" or "bls"
+    pybind11::object durations = pybind11::none();        // bls: box durations, shares of the period
+    pybind11::object foldHarmonics = pybind11::none();    // harmonics at the fold's period; None: the method's
 };
 
 // The settings of the keyword arguments, checked as the command line checks
@@ -88,8 +91,11 @@ struct SettingArguments {
 // refits); noise_window None or above 0; seed at least 0; fold None, a
 // positive period or "best"; minima or maxima, not both, and period,
 // ephemeris (EPOCH, PERIOD) and extrema_window (0 to 1) only with one of
-// them; threads at least 0 (0: automatic).  That MIN is positive and below
-// MAX is the engine's refusal, as it is for the command line.
+// them; threads at least 0 (0: automatic); method a name ParseMethod of
+// the methods library reads, durations (bls only) a sequence of shares
+// of the period inside (0, 0.5), fold_harmonics None or 1 to MaxHarmonics.
+// That MIN is positive and below MAX is the engine's refusal, as it is for
+// the command line.
 AnalysisSettings SettingsOfArguments(const SettingArguments &arguments);
 
 // The arguments of a call of 'function' by their names: the positional

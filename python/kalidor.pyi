@@ -103,6 +103,9 @@ def analyze(
     ephemeris: Optional[Tuple[float, float]] = None,
     extrema_window: Optional[float] = None,
     threads: int = 0,
+    method: str = "dcdft",
+    durations: Optional[Sequence[float]] = None,
+    fold_harmonics: Optional[int] = None,
     time_scale: TimeScale = "JD",
     band: Optional[str] = None,
     name: Optional[str] = None,
@@ -159,6 +162,9 @@ def analyze_many(
     ephemeris: Optional[Tuple[float, float]] = None,
     extrema_window: Optional[float] = None,
     threads: int = 0,
+    method: str = "dcdft",
+    durations: Optional[Sequence[float]] = None,
+    fold_harmonics: Optional[int] = None,
     json_lines: bool = False,
 ) -> List[Any]:
     """One survey-run record a light curve, in order, over several threads:

@@ -251,7 +251,7 @@ ValueError with the command line's message.
     2.5
 )";
 
-const char *const AnalyzeDoc = R"(analyze(time, mag, err=None, *, periods, grid=None, oversample=10.0, transform='auto', intervals=None, peaks=5, prewhiten=0, weights='auto', fap='baluev', errors='formula', noise_window=None, seed=1, window=False, fold=None, minima=False, maxima=False, period=None, ephemeris=None, extrema_window=None, threads=0, time_scale='JD', band=None, name=None, file=None, skipped=None, input_form=None, flux_column=None, relative_flux=False, files_joined=1, bands=None, band_of=None)
+const char *const AnalyzeDoc = R"(analyze(time, mag, err=None, *, periods, grid=None, oversample=10.0, transform='auto', intervals=None, peaks=5, prewhiten=0, weights='auto', fap='baluev', errors='formula', noise_window=None, seed=1, window=False, fold=None, minima=False, maxima=False, period=None, ephemeris=None, extrema_window=None, threads=0, method='dcdft', durations=None, fold_harmonics=None, time_scale='JD', band=None, name=None, file=None, skipped=None, input_form=None, flux_column=None, relative_flux=False, files_joined=1, bands=None, band_of=None)
 --
 
 Analyse one light curve; return its period report as a dict.
@@ -306,6 +306,10 @@ ephemeris     (EPOCH, PERIOD) of the O-C; None: the first extremum's.
 extrema_window  the window around each extremum, a share of the period
               (None: 0.25).
 threads       threads of a large spectrum pass; 0 chooses.
+method        "dcdft" (the one-sine spectrum), "harmonics:H", "aov:H", "pdm:B"
+              or "bls" (a box search for eclipses and transits).
+durations     bls: the box durations, shares of the period (0 to 0.5).
+fold_harmonics  harmonics fitted at the fold's period; None: the method's.
 
 The engine's notes (a maximum period beyond the span of the data, a grid
 too coarse for the peaks, residuals that are correlated ...) are issued as
@@ -328,7 +332,7 @@ writes for the same data and options.  No file is written.  The arguments
 and refusals are those of analyze.
 )";
 
-const char *const AnalyzeManyDoc = R"(analyze_many(light_curves, *, periods, grid=None, oversample=10.0, transform='auto', intervals=None, peaks=5, prewhiten=0, weights='auto', fap='baluev', errors='formula', noise_window=None, seed=1, window=False, fold=None, minima=False, maxima=False, period=None, ephemeris=None, extrema_window=None, threads=0, json_lines=False)
+const char *const AnalyzeManyDoc = R"(analyze_many(light_curves, *, periods, grid=None, oversample=10.0, transform='auto', intervals=None, peaks=5, prewhiten=0, weights='auto', fap='baluev', errors='formula', noise_window=None, seed=1, window=False, fold=None, minima=False, maxima=False, period=None, ephemeris=None, extrema_window=None, threads=0, method='dcdft', durations=None, fold_harmonics=None, json_lines=False)
 --
 
 Analyse many light curves over several threads; return one record each.

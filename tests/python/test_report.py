@@ -37,6 +37,13 @@ BATCH_CASES = [
      dict(periods=(100, 1000), minima=True, period=445, extrema_window=0.3)),
     ("tcas.jud", ["--periods", "100:1000", "--maxima", "--ephemeris", "48548.5:437.4"],
      dict(periods=(100, 1000), maxima=True, ephemeris=(48548.5, 437.4))),
+    ("tcas.jud", ["--periods", "100:1000", "--method", "harmonics:2", "--fold", "best", "--fold-harmonics", "3"],
+     dict(periods=(100, 1000), method="harmonics:2", fold="best", fold_harmonics=3)),
+    ("sori.jud", ["--periods", "100:1000", "--method", "aov:3"], dict(periods=(100, 1000), method="aov:3")),
+    ("sori.jud", ["--periods", "100:1000", "--method", "pdm:10"], dict(periods=(100, 1000), method="pdm:10")),
+    ("tcas.jud", ["--periods", "100:1000", "--method", "bls", "--durations", "0.05:0.2:0.05"],
+     dict(periods=(100, 1000), method="bls", durations=[0.05, 0.1, 0.15000000000000002, 0.2])),
+    ("tcas.jud", ["--periods", "100:1000", "--method", "dcdft"], dict(periods=(100, 1000), method="dcdft")),
 ]
 
 
