@@ -5,6 +5,7 @@
 // engine computes; a long computation on the main thread still answers
 // Ctrl-C.
 #include <chrono>
+#include <memory>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
@@ -35,25 +36,27 @@ bool OnMainThread()
     return threading.attr("current_thread")().is(threading.attr("main_thread")());
 }
 
-// Asks Python, at most every SignalPollMilliseconds and only on the main
-// thread (the only one that gets signals), whether a signal handler raised;
-// called with the GIL released.
+// When a computation with the GIL released last asked for signals, and
+// whether it may (only the main thread gets them).
 struct SignalWatch {
     bool mainThread;
     std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
-
-    bool Raised()
-    {
-        if (!mainThread)
-            return false;
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last < std::chrono::milliseconds(SignalPollMilliseconds))
-            return false;
-        last = now;
-        py::gil_scoped_acquire acquire;
-        return PyErr_CheckSignals() != 0;
-    }
 };
+
+// Asks Python, at most every SignalPollMilliseconds and only on the main
+// thread, whether a signal handler raised (Ctrl-C); called with the GIL
+// released, it takes the GIL for the question.
+bool SignalRaised(SignalWatch &watch)
+{
+    if (!watch.mainThread)
+        return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - watch.last < std::chrono::milliseconds(SignalPollMilliseconds))
+        return false;
+    watch.last = now;
+    py::gil_scoped_acquire acquire;
+    return PyErr_CheckSignals() != 0;
+}
 
 py::object ParsedJson(const std::string &text) { return py::module_::import("json").attr("loads")(text); }
 
@@ -67,9 +70,10 @@ void WarnOfNotes(const std::vector<std::string> &notes)
 // A numpy array that owns the vector's numbers.
 py::array_t<double> ArrayOwning(std::vector<double> &&values)
 {
-    auto *owned = new std::vector<double>(std::move(values));
-    py::capsule free(owned, [](void *p) { delete static_cast<std::vector<double> *>(p); });
-    return py::array_t<double>(static_cast<py::ssize_t>(owned->size()), owned->data(), free);
+    std::unique_ptr<std::vector<double>> owned(new std::vector<double>(std::move(values)));
+    py::capsule free(owned.get(), [](void *p) { delete static_cast<std::vector<double> *>(p); });
+    std::vector<double> *numbers = owned.release();
+    return py::array_t<double>(static_cast<py::ssize_t>(numbers->size()), numbers->data(), free);
 }
 
 std::vector<std::string> Joined(std::vector<std::string> names, const std::vector<std::string> &more)
@@ -104,7 +108,7 @@ py::object Analyze(const py::args &args, const py::kwargs &kwargs)
         AnalysisHooks hooks;
         hooks.note = [&notes](const std::string &text) { notes.push_back(text); };
         hooks.progress = [&watch](long, long) {
-            if (watch.Raised())
+            if (SignalRaised(watch))
                 throw PythonErrorPending();
         };
         try {
@@ -146,7 +150,7 @@ py::tuple Spectrum(const py::args &args, const py::kwargs &kwargs)
         const GridChunkVisit visit = [&](const double *p, const double *v, long count) {
             trialPeriods.insert(trialPeriods.end(), p, p + count);
             powers.insert(powers.end(), v, v + count);
-            if (watch.Raised())
+            if (SignalRaised(watch))
                 throw PythonErrorPending();
         };
         try {
@@ -188,8 +192,8 @@ py::list AnalyzeMany(const py::args &args, const py::kwargs &kwargs)
     bool complete;
     {
         py::gil_scoped_release release;
-        complete = AnalyseLightCurves(list, refusals, settings, settings.threads, [&watch] { return watch.Raised(); },
-                                      SignalPollMilliseconds, records);
+        complete = AnalyseLightCurves(list, refusals, settings, settings.threads,
+                                      [&watch] { return SignalRaised(watch); }, SignalPollMilliseconds, records);
     }
     if (!complete)
         throw py::error_already_set();
