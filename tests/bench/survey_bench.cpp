@@ -73,6 +73,8 @@ RunResult RunSurvey(const std::vector<std::string> &files, const std::string &ca
         argv.push_back(&w[0]);
     argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
+    // The child must not write what this process has buffered.
+    std::fflush(stdout);
     const pid_t child = fork();
     if (child == 0) {
         std::freopen("/dev/null", "w", stdout);

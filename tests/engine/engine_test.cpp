@@ -14,6 +14,7 @@
 
 #include "engine.h"
 #include "reportwriter.h"
+#include "lightcurves.h"
 #include "spectrumkernels.h"
 
 namespace {
@@ -255,6 +256,13 @@ namespace {
 // JD and magnitude) and the tab-separated export (full JD and magnitude).
 LightCurve RealCurve(const std::string &name)
 {
+    // The observation file and the download layout go through the readers.
+    if (name == "delcep.dat" || name == "sscyg-sample.csv") {
+        ReadChoices choices;
+        LightCurveReading reading = ReadLightCurves(std::string(TEST_DATA_FOLDER) + "/" + name, choices);
+        EXPECT_FALSE(ReadFailed(reading)) << reading.error.message;
+        return ReadFailed(reading) ? LightCurve() : reading.curves[0];
+    }
     LightCurve curve;
     curve.file = name;
     std::ifstream in(std::string(TEST_DATA_FOLDER) + "/" + name);
@@ -276,6 +284,8 @@ struct RealCase {
 };
 
 const RealCase RealCases[] = {
+    {"delcep.dat", 2, 10},
+    {"sscyg-sample.csv", 0.5, 5},
     {"delcep.tsv", 1, 20},
     {"tcas.jud", 50, 1000},
     {"sori.jud", 30, 800},
