@@ -1,7 +1,8 @@
 """make install puts the module and its type stub where the system Python
 finds them (PREFIX/lib/python3.X/dist-packages on Debian, under DESTDIR),
 and the README's recipe for a virtual environment finds them there; the
-stub and the signatures of the docstrings describe the module as it is.
+stub and the signatures of the docstrings describe the module as it is;
+the README's example prints what the README says.
 """
 import os
 import pathlib
@@ -125,3 +126,21 @@ def test_the_documented_defaults_are_the_defaults():
         implicit = function(*arguments, **keywords)
         explicit = function(*arguments, **dict(defaults, **keywords))
         assert repr(implicit) == repr(explicit), name
+
+
+def test_the_readme_example_prints_what_the_readme_says():
+    sources = pathlib.Path(__file__).resolve().parents[2]
+    readme = (sources / "README.md").read_text()
+    heading = "An example (from the top of the sources):\n\n"
+    start = readme.index(heading) + len(heading)
+    block = []
+    for line in readme[start:].splitlines():
+        if line and not line.startswith("    "):
+            break
+        block.append(line[4:])
+    code = "\n".join(block)
+    said = [line.strip()[2:] for line in block if line.strip().startswith("# ") and "+-" in line]
+    done = subprocess.run([sys.executable, "-W", "ignore", "-c", code], capture_output=True, cwd=sources,
+                          env=dict(os.environ), timeout=120)
+    assert done.returncode == 0, done.stderr.decode()
+    assert done.stdout.decode().splitlines() == said
