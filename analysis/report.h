@@ -81,12 +81,12 @@ struct FoldReport {
 
 // The evenly spaced grid of trial periods, as in the spectrum file.
 struct GridReport {
-    double minimumPeriod;
-    double maximumPeriod;
-    long intervals;               // K; the grid has K + 1 periods
-    double step;                  // (max - min) / K
-    bool intervalsChosen;         // K was chosen from the data, not given
-    bool intervalsCapped;         // the chosen K hit the largest K allowed
+    double minimumPeriod = 0;
+    double maximumPeriod = 0;
+    long intervals = 0;           // K; the grid has K + 1 periods
+    double step = 0;              // (max - min) / K
+    bool intervalsChosen = false; // K was chosen from the data, not given
+    bool intervalsCapped = false; // the chosen K hit the largest K allowed
     // A grid even in frequency (the batch run's default): its points per
     // peak width 1/T, frequency step and the transform that took the sums
     // ("exact" kernels or the "fast" transform).

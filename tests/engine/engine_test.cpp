@@ -386,4 +386,19 @@ TEST(EngineGrid, FrequencyGridHasItsPointsPerPeakWidth)
     }
 }
 
+// A refusal before the grid is made still gives an outcome whose every
+// field has a value: it is copied and moved like any other, and the
+// sanitizers flag a bool read before it was set.
+TEST(Engine, RefusedOutcomeHasItsGridInitialised)
+{
+    for (const LightCurve &refused : {CurveOf({1, 2, 3}, {4, 5, 4}), CurveOf({1, 2, 3, 4, 5}, {7, 7, 7, 7, 7})}) {
+        const AnalysisOutcome outcome = AnalyseLightCurve(refused, Settings(1, 10));
+        ASSERT_FALSE(outcome.ok);
+        const AnalysisOutcome copy = outcome;
+        EXPECT_FALSE(copy.report.grid.intervalsChosen);
+        EXPECT_FALSE(copy.report.grid.intervalsCapped);
+        EXPECT_EQ(copy.report.grid.intervals, 0);
+    }
+}
+
 } // namespace
