@@ -33,9 +33,9 @@ double GridPointFrequency(const PeriodGrid &grid, long k) { return GridFrequency
 // better for every method, and positive where a method finds more than
 // noise alone would (the collector keeps only positive peaks): 1 - theta
 // for phase dispersion.
-double Goodness(const MethodSpec &spec, double statistic)
+double Goodness(const MethodChoice &choice, double statistic)
 {
-    return MethodLowIsBest(spec.kind) ? 1 - statistic : statistic;
+    return MethodLowIsBest(choice.kind) ? 1 - statistic : statistic;
 }
 
 double WindowAt(const MethodData &data, double f)
@@ -49,16 +49,16 @@ struct Band {
     double fmin, fmax, timeSpread;
 };
 
-double PeakFalseAlarm(const MethodData &data, const MethodSpec &spec, const Band &band, double f, double statistic)
+double PeakFalseAlarm(const MethodData &data, const MethodChoice &choice, const Band &band, double f, double statistic)
 {
-    switch (spec.kind) {
+    switch (choice.kind) {
     case MethodHarmonics:
-        return AovBandFalseAlarm(AovOfHarmonicPower(statistic, data.weighted, spec.order), data.weighted,
-                                 spec.order, band.fmin, band.fmax, band.timeSpread);
+        return AovBandFalseAlarm(AovOfHarmonicPower(statistic, data.weighted, choice.order), data.weighted,
+                                 choice.order, band.fmin, band.fmax, band.timeSpread);
     case MethodAov:
-        return AovBandFalseAlarm(statistic, data.weighted, spec.order, band.fmin, band.fmax, band.timeSpread);
+        return AovBandFalseAlarm(statistic, data.weighted, choice.order, band.fmin, band.fmax, band.timeSpread);
     case MethodPdm:
-        return PdmFalseAlarm(PdmAt(data, f, spec.order), data.weighted);
+        return PdmFalseAlarm(PdmAt(data, f, choice.order), data.weighted);
     default:
         return NAN;
     }
@@ -77,9 +77,9 @@ const char *FalseAlarmKind(MethodKind kind)
     }
 }
 
-void AddBox(const MethodData &data, const MethodSpec &spec, double f, PeakReport &p)
+void AddBox(const MethodData &data, const MethodChoice &choice, double f, PeakReport &p)
 {
-    const BoxFit box = BoxSearch(data, f, spec.box);
+    const BoxFit box = BoxSearch(data, f, choice.box);
     p.hasBox = true;
     p.boxDepth = box.depth;
     p.boxDuration = box.duration;
@@ -115,7 +115,7 @@ std::vector<Candidate> DistinctCandidates(std::vector<Candidate> candidates, dou
 }
 
 // The statistic of every grid point to the hooks, the best peaks collected.
-std::vector<GridPeak> EvaluatePass(const MethodData &data, const MethodSpec &spec, const AnalysisSettings &settings,
+std::vector<GridPeak> EvaluatePass(const MethodData &data, const MethodChoice &choice, const AnalysisSettings &settings,
                                    const AnalysisHooks &hooks, const PeriodGrid &grid)
 {
     const long points = std::max(grid.intervals + 1, 0L);
@@ -132,9 +132,9 @@ std::vector<GridPeak> EvaluatePass(const MethodData &data, const MethodSpec &spe
             periods[j] = GridPeriod(grid, first + j);
             frequencies[j] = GridPointFrequency(grid, first + j);
         }
-        EvaluateGrid(data, spec, frequencies.data(), count, settings.threads, values.data());
+        EvaluateGrid(data, choice, frequencies.data(), count, settings.threads, values.data());
         for (long j = 0; j < count; ++j)
-            FeedPower(collector, Goodness(spec, values[j]));
+            FeedPower(collector, Goodness(choice, values[j]));
         if (hooks.spectrum)
             hooks.spectrum(periods.data(), values.data(), count);
         if (settings.window && hooks.window) {
@@ -194,37 +194,37 @@ bool UsesMethodPass(const AnalysisSettings &settings)
     return !IsDcdftName(settings.method) || !settings.durations.empty();
 }
 
-bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodSpec &spec, EngineError &error)
+bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodChoice &choice, EngineError &error)
 {
-    spec = MethodSpec();
-    if (!IsDcdftName(settings.method) && ParseMethod(settings.method, spec) != MethodOk) {
+    choice = MethodChoice();
+    if (!IsDcdftName(settings.method) && ParseMethod(settings.method, choice) != MethodOk) {
         error = {"Neznama metoda '" + settings.method + "'.", "unknown method '" + settings.method +
                                                                    "' (dcdft, harmonics:H, aov:H, pdm:B or bls)"};
         return false;
     }
     if (!settings.durations.empty()) {
-        if (spec.kind != MethodBls) {
+        if (choice.kind != MethodBls) {
             error = {"Delky zakryti plati jen pro metodu bls.", "box durations are for the method bls only"};
             return false;
         }
-        spec.box.durations = settings.durations;
+        choice.box.durations = settings.durations;
     }
-    if (CheckMethodSpec(spec) != MethodOk) {
+    if (CheckMethodSpec(choice) != MethodOk) {
         error = {"Nepouzitelne delky zakryti.", "box durations must lie between 0 and 0.5 of the period"};
         return false;
     }
     return true;
 }
 
-double MethodSignificanceLevel(const MethodSpec &spec, int observations, double fmin, double fmax,
+double MethodSignificanceLevel(const MethodChoice &choice, int observations, double fmin, double fmax,
                                double timeSpread)
 {
     const Band band{fmin, fmax, timeSpread};
-    if (spec.kind == MethodAov)
-        return AovLevel(observations, spec.order, band);
-    if (spec.kind == MethodHarmonics) {
-        const double theta = AovLevel(observations, spec.order, band);
-        const double x = theta * 2 * spec.order / (observations - 2 * spec.order - 1);
+    if (choice.kind == MethodAov)
+        return AovLevel(observations, choice.order, band);
+    if (choice.kind == MethodHarmonics) {
+        const double theta = AovLevel(observations, choice.order, band);
+        const double x = theta * 2 * choice.order / (observations - 2 * choice.order - 1);
         return x / (1 + x);
     }
     return NAN;
@@ -234,24 +234,24 @@ bool RunMethodPass(const LightCurve &curve, const double *weights, const Analysi
                    const AnalysisHooks &hooks, const PeriodGrid &grid, const std::function<PeakReport(double frequency)> &describePeak,
                    PeriodReport &report, EngineError &error)
 {
-    MethodSpec spec;
-    if (!MethodSpecOfSettings(settings, spec, error))
+    MethodChoice choice;
+    if (!MethodSpecOfSettings(settings, choice, error))
         return false;
     MethodData data;
     if (!PrepareCurve(curve, weights, data)) {
         error = {"Data nelze pouzit pro metodu.", "the data cannot be used by the method"};
         return false;
     }
-    report.method = MethodName(spec);
-    report.statistic = MethodStatisticName(spec.kind);
-    report.lowIsBest = MethodLowIsBest(spec.kind);
-    report.falseAlarmKind = FalseAlarmKind(spec.kind);
-    report.falseAlarmMethod = FalseAlarmCode(spec.kind);
+    report.method = MethodName(choice);
+    report.statistic = MethodStatisticName(choice.kind);
+    report.lowIsBest = MethodLowIsBest(choice.kind);
+    report.falseAlarmKind = FalseAlarmKind(choice.kind);
+    report.falseAlarmMethod = FalseAlarmCode(choice.kind);
     const Band band{GridPointFrequency(grid, grid.intervals), GridPointFrequency(grid, 0), TimeSpread(data)};
-    report.significanceLevel = MethodSignificanceLevel(spec, data.weighted, band.fmin, band.fmax, band.timeSpread);
+    report.significanceLevel = MethodSignificanceLevel(choice, data.weighted, band.fmin, band.fmax, band.timeSpread);
 
-    const std::vector<GridPeak> peaks = EvaluatePass(data, spec, settings, hooks, grid);
-    const auto goodness = [&](double f) { return Goodness(spec, MethodStatistic(data, spec, f)); };
+    const std::vector<GridPeak> peaks = EvaluatePass(data, choice, settings, hooks, grid);
+    const auto goodness = [&](double f) { return Goodness(choice, MethodStatistic(data, choice, f)); };
     std::vector<Candidate> candidates;
     for (const GridPeak &g : peaks) {
         const double f = RefinePeakFrequency(goodness, grid, g.index);
@@ -260,10 +260,10 @@ bool RunMethodPass(const LightCurve &curve, const double *weights, const Analysi
     report.peaks.clear();
     for (const Candidate &c : DistinctCandidates(candidates, data.latest - data.earliest, settings.peaks)) {
         PeakReport p = describePeak(c.frequency);
-        p.power = MethodStatistic(data, spec, c.frequency);
-        p.falseAlarmProbability = PeakFalseAlarm(data, spec, band, c.frequency, p.power);
-        if (spec.kind == MethodBls)
-            AddBox(data, spec, c.frequency, p);
+        p.power = MethodStatistic(data, choice, c.frequency);
+        p.falseAlarmProbability = PeakFalseAlarm(data, choice, band, c.frequency, p.power);
+        if (choice.kind == MethodBls)
+            AddBox(data, choice, c.frequency, p);
         report.peaks.push_back(p);
     }
     return true;
@@ -273,11 +273,11 @@ int FoldHarmonicsOf(const AnalysisSettings &settings)
 {
     if (settings.foldHarmonics > 0)
         return settings.foldHarmonics;
-    MethodSpec spec;
+    MethodChoice choice;
     EngineError error;
-    if (!MethodSpecOfSettings(settings, spec, error))
+    if (!MethodSpecOfSettings(settings, choice, error))
         return 0;
-    const int own = MethodHarmonicsOf(spec);
+    const int own = MethodHarmonicsOf(choice);
     return own > 0 ? own : DefaultFoldHarmonics;
 }
 

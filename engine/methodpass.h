@@ -15,10 +15,10 @@
 // given (which only the method pass can refuse when they come without bls).
 bool UsesMethodPass(const AnalysisSettings &settings);
 
-// Reads settings.method and settings.durations into spec ("" as dcdft).
+// Reads settings.method and settings.durations into choice ("" as dcdft).
 // False and the refusal (Czech and English) for an unknown name, an order
 // out of range, durations outside (0, 0.5), or durations without bls.
-bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodSpec &spec, EngineError &error);
+bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodChoice &choice, EngineError &error);
 
 // The magnitudes are weighted with weights[0..n-1] (1 / sigma^2, the
 // analysis' own) or all alike when weights is nullptr.
@@ -59,7 +59,7 @@ bool WantsFoldShape(const AnalysisSettings &settings);
 // band fmin..fmax (K observations, time spread of MethodData): the AOV
 // theta for aov:H, the harmonic power for harmonics:H (through the AOV
 // statistic); NaN for the methods without a band probability.
-double MethodSignificanceLevel(const MethodSpec &spec, int observations, double fmin, double fmax,
+double MethodSignificanceLevel(const MethodChoice &choice, int observations, double fmin, double fmax,
                                double timeSpread);
 
 // Fits FoldHarmonicsOf(settings) harmonics to the light curve's magnitudes

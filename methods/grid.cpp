@@ -39,9 +39,9 @@ bool StartsWith(const std::string &text, const std::string &prefix)
 
 } // namespace
 
-MethodError ParseMethod(const std::string &name, MethodSpec &spec)
+MethodError ParseMethod(const std::string &name, MethodChoice &choice)
 {
-    MethodSpec parsed;
+    MethodChoice parsed;
     MethodError error = MethodOk;
     if (name == "dcdft") {
         parsed.kind = MethodDcdft;
@@ -62,21 +62,21 @@ MethodError ParseMethod(const std::string &name, MethodSpec &spec)
         return MethodUnknownName;
     }
     if (error == MethodOk)
-        spec = parsed;
+        choice = parsed;
     return error;
 }
 
-std::string MethodName(const MethodSpec &spec)
+std::string MethodName(const MethodChoice &choice)
 {
-    switch (spec.kind) {
+    switch (choice.kind) {
     case MethodDcdft:
         return "dcdft";
     case MethodHarmonics:
-        return "harmonics:" + std::to_string(spec.order);
+        return "harmonics:" + std::to_string(choice.order);
     case MethodAov:
-        return "aov:" + std::to_string(spec.order);
+        return "aov:" + std::to_string(choice.order);
     case MethodPdm:
-        return "pdm:" + std::to_string(spec.order);
+        return "pdm:" + std::to_string(choice.order);
     case MethodBls:
         return "bls";
     }
@@ -101,14 +101,14 @@ const char *MethodStatisticName(MethodKind kind)
 
 bool MethodLowIsBest(MethodKind kind) { return kind == MethodPdm; }
 
-int MethodHarmonicsOf(const MethodSpec &spec)
+int MethodHarmonicsOf(const MethodChoice &choice)
 {
-    switch (spec.kind) {
+    switch (choice.kind) {
     case MethodDcdft:
         return 1;
     case MethodHarmonics:
     case MethodAov:
-        return spec.order;
+        return choice.order;
     case MethodPdm:
     case MethodBls:
         return 0;
@@ -116,55 +116,55 @@ int MethodHarmonicsOf(const MethodSpec &spec)
     return 0;
 }
 
-MethodError CheckMethodSpec(const MethodSpec &spec)
+MethodError CheckMethodSpec(const MethodChoice &choice)
 {
-    switch (spec.kind) {
+    switch (choice.kind) {
     case MethodDcdft:
-        return spec.order == 1 ? MethodOk : MethodBadOrder;
+        return choice.order == 1 ? MethodOk : MethodBadOrder;
     case MethodHarmonics:
     case MethodAov:
-        return spec.order >= 1 && spec.order <= MaxHarmonics ? MethodOk : MethodBadOrder;
+        return choice.order >= 1 && choice.order <= MaxHarmonics ? MethodOk : MethodBadOrder;
     case MethodPdm:
-        return spec.order >= 2 && spec.order <= MaxPhaseBins ? MethodOk : MethodBadOrder;
+        return choice.order >= 2 && choice.order <= MaxPhaseBins ? MethodOk : MethodBadOrder;
     case MethodBls:
-        return CheckBoxOptions(spec.box);
+        return CheckBoxOptions(choice.box);
     }
     return MethodUnknownName;
 }
 
-double MethodStatistic(const MethodData &data, const MethodSpec &spec, double f)
+double MethodStatistic(const MethodData &data, const MethodChoice &choice, double f)
 {
-    switch (spec.kind) {
+    switch (choice.kind) {
     case MethodDcdft:
         return HarmonicPower(data, f, 1);
     case MethodHarmonics:
-        return HarmonicPower(data, f, spec.order);
+        return HarmonicPower(data, f, choice.order);
     case MethodAov:
-        return AovStatistic(data, f, spec.order);
+        return AovStatistic(data, f, choice.order);
     case MethodPdm:
-        return PdmTheta(data, f, spec.order);
+        return PdmTheta(data, f, choice.order);
     case MethodBls:
-        return BoxPower(data, f, spec.box);
+        return BoxPower(data, f, choice.box);
     }
     return 0;
 }
 
 namespace {
 
-void EvaluateBlock(const MethodData &data, const MethodSpec &spec, const double *frequencies, long first, long last,
+void EvaluateBlock(const MethodData &data, const MethodChoice &choice, const double *frequencies, long first, long last,
                    double *values)
 {
     for (long j = first; j < last; ++j)
-        values[j] = MethodStatistic(data, spec, frequencies[j]);
+        values[j] = MethodStatistic(data, choice, frequencies[j]);
 }
 
 // Starts a thread on the block; false when the system gives no thread,
 // and then the caller computes the block itself.
-bool StartBlock(std::vector<std::thread> &pool, const MethodData &data, const MethodSpec &spec,
+bool StartBlock(std::vector<std::thread> &pool, const MethodData &data, const MethodChoice &choice,
                 const double *frequencies, long first, long last, double *values)
 {
     try {
-        pool.emplace_back(EvaluateBlock, std::cref(data), std::cref(spec), frequencies, first, last, values);
+        pool.emplace_back(EvaluateBlock, std::cref(data), std::cref(choice), frequencies, first, last, values);
     } catch (const std::system_error &) {
         return false;
     }
@@ -173,12 +173,12 @@ bool StartBlock(std::vector<std::thread> &pool, const MethodData &data, const Me
 
 } // namespace
 
-MethodError EvaluateGrid(const MethodData &data, const MethodSpec &spec, const double *frequencies, long count,
+MethodError EvaluateGrid(const MethodData &data, const MethodChoice &choice, const double *frequencies, long count,
                          int threads, double *values)
 {
     if (threads < 0)
         return MethodBadThreads;
-    const MethodError error = CheckMethodSpec(spec);
+    const MethodError error = CheckMethodSpec(choice);
     if (error != MethodOk)
         return error;
     for (long j = 0; j < count; ++j)
@@ -189,7 +189,7 @@ MethodError EvaluateGrid(const MethodData &data, const MethodSpec &spec, const d
     long workers = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
     workers = std::min(workers, count);
     if (workers == 1) {
-        EvaluateBlock(data, spec, frequencies, 0, count, values);
+        EvaluateBlock(data, choice, frequencies, 0, count, values);
         return MethodOk;
     }
     std::vector<std::thread> pool;
@@ -198,8 +198,8 @@ MethodError EvaluateGrid(const MethodData &data, const MethodSpec &spec, const d
     long first = 0;
     for (long k = 0; k < workers; ++k) {
         const long last = first + block + (k < extra ? 1 : 0);
-        if (k == workers - 1 || !StartBlock(pool, data, spec, frequencies, first, last, values))
-            EvaluateBlock(data, spec, frequencies, first, last, values);
+        if (k == workers - 1 || !StartBlock(pool, data, choice, frequencies, first, last, values))
+            EvaluateBlock(data, choice, frequencies, first, last, values);
         first = last;
     }
     for (std::thread &worker : pool)

@@ -282,7 +282,7 @@ enum MethodKind {
     MethodBls,       // bls
 };
 
-struct MethodSpec {
+struct MethodChoice {
     MethodKind kind = MethodDcdft;
     int order = 1;   // H for dcdft (1), harmonics and aov; B for pdm; 0 for bls
     BoxOptions box;  // for bls
@@ -290,31 +290,31 @@ struct MethodSpec {
 
 // Reads "dcdft", "harmonics:H", "aov:H", "pdm:B" or "bls" (H in
 // 1..MaxHarmonics, B in 2..MaxPhaseBins, written as plain digits) into
-// spec, with the default box options.  MethodUnknownName or MethodBadOrder.
-MethodError ParseMethod(const std::string &name, MethodSpec &spec);
+// choice, with the default box options.  MethodUnknownName or MethodBadOrder.
+MethodError ParseMethod(const std::string &name, MethodChoice &choice);
 // The name ParseMethod reads, e.g. "aov:3".
-std::string MethodName(const MethodSpec &spec);
+std::string MethodName(const MethodChoice &choice);
 // The name of the statistic: "power", "theta_aov", "theta_pdm" or "bls_power".
 const char *MethodStatisticName(MethodKind kind);
 // True for the statistic whose best value is the least (phase dispersion).
 bool MethodLowIsBest(MethodKind kind);
 // The harmonics of the method's fit: H for dcdft, harmonics and aov, 0 for
 // the others.
-int MethodHarmonicsOf(const MethodSpec &spec);
-// Checks the order and the box options of spec.
-MethodError CheckMethodSpec(const MethodSpec &spec);
+int MethodHarmonicsOf(const MethodChoice &choice);
+// Checks the order and the box options of choice.
+MethodError CheckMethodSpec(const MethodChoice &choice);
 
 // The method's statistic at frequency f.  Assumes CheckMethodSpec gave
 // MethodOk and f > 0.
-double MethodStatistic(const MethodData &data, const MethodSpec &spec, double f);
+double MethodStatistic(const MethodData &data, const MethodChoice &choice, double f);
 
-// values[j] = MethodStatistic(data, spec, frequencies[j]), j = 0..count-1,
+// values[j] = MethodStatistic(data, choice, frequencies[j]), j = 0..count-1,
 // the frequencies split into 'threads' contiguous blocks computed side by
 // side (0: as many threads as the machine runs at once; never more threads
 // than frequencies).  Each value is the same double whatever the threads.
 // MethodBadThreads, MethodBadFrequency or the error of CheckMethodSpec,
 // and then values are not written.
-MethodError EvaluateGrid(const MethodData &data, const MethodSpec &spec, const double *frequencies, long count,
+MethodError EvaluateGrid(const MethodData &data, const MethodChoice &choice, const double *frequencies, long count,
                          int threads, double *values);
 
 // --- the fold: a constant plus H harmonics and the curve's shape ---------

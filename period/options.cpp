@@ -178,8 +178,8 @@ void ReadBandList(const std::string &text)
 
 void ReadMethod(const std::string &text)
 {
-    MethodSpec spec;
-    if (ParseMethod(text, spec) != MethodOk)
+    MethodChoice choice;
+    if (ParseMethod(text, choice) != MethodOk)
         RefuseOption("invalid value '" + text + "' for --method (dcdft, harmonics:H with H 1 to " +
                      std::to_string(MaxHarmonics) + ", aov:H, pdm:B with B 2 to " + std::to_string(MaxPhaseBins) +
                      ", or bls)");

@@ -493,15 +493,15 @@ void ReadMethod(const SettingArguments &a, AnalysisSettings &settings)
     if (!py::isinstance<py::str>(a.method))
         Refuse("method must be a text: \"dcdft\", \"harmonics:H\", \"aov:H\", \"pdm:B\" or \"bls\"");
     const std::string name = a.method.cast<std::string>();
-    MethodSpec spec;
-    if (ParseMethod(name, spec) != MethodOk)
+    MethodChoice choice;
+    if (ParseMethod(name, choice) != MethodOk)
         Refuse("method must be \"dcdft\", \"harmonics:H\" with H 1 to " + std::to_string(MaxHarmonics) +
                ", \"aov:H\", \"pdm:B\" with B 2 to " + std::to_string(MaxPhaseBins) + ", or \"bls\", not \"" +
                name + "\"");
     // The command line passes the method as written; "dcdft" is its default.
     settings.method = name == "dcdft" ? std::string() : name;
     if (!a.durations.is_none()) {
-        if (spec.kind != MethodBls)
+        if (choice.kind != MethodBls)
             Refuse("durations need method=\"bls\"");
         BoxOptions box;
         box.durations = NumbersOfArray(a.durations, "durations");

@@ -51,12 +51,12 @@ const std::vector<double> &BenchGrid()
 
 void MethodOverTheGrid(benchmark::State &state, const char *name)
 {
-    MethodSpec spec;
-    ParseMethod(name, spec);
+    MethodChoice choice;
+    ParseMethod(name, choice);
     const std::vector<double> &grid = BenchGrid();
     std::vector<double> values(grid.size());
     for (auto _ : state) {
-        EvaluateGrid(BenchData(), spec, grid.data(), static_cast<long>(grid.size()), static_cast<int>(state.range(0)),
+        EvaluateGrid(BenchData(), choice, grid.data(), static_cast<long>(grid.size()), static_cast<int>(state.range(0)),
                      values.data());
         benchmark::DoNotOptimize(values.data());
     }

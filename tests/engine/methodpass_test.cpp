@@ -176,8 +176,8 @@ TEST(MethodPass, HooksGetTheStatisticOfEveryGridPoint)
               MethodOk);
     for (const char *method : {"harmonics:2", "aov:4", "pdm:8", "bls"}) {
         SCOPED_TRACE(method);
-        MethodSpec spec;
-        ASSERT_EQ(ParseMethod(method, spec), MethodOk);
+        MethodChoice choice;
+        ASSERT_EQ(ParseMethod(method, choice), MethodOk);
         std::string reports[2];
         for (int threads : {1, 2}) {
             AnalysisSettings s = Settings(1, 3, 4000, method);
@@ -200,12 +200,12 @@ TEST(MethodPass, HooksGetTheStatisticOfEveryGridPoint)
             ASSERT_EQ(static_cast<long>(values.size()), points);
             // The grid's frequency is 1 / period to a rounding or two.
             for (std::size_t k = 0; k < values.size(); k += 397) {
-                const double expected = MethodStatistic(data, spec, static_cast<double>(1.0L / periods[k]));
+                const double expected = MethodStatistic(data, choice, static_cast<double>(1.0L / periods[k]));
                 EXPECT_NEAR(values[k], expected, 1e-7 * std::fabs(expected)) << k;
             }
             for (std::size_t j = 1; j < o.report.peaks.size(); ++j) {
                 const double before = o.report.peaks[j - 1].power, now = o.report.peaks[j].power;
-                if (MethodLowIsBest(spec.kind))
+                if (MethodLowIsBest(choice.kind))
                     EXPECT_LE(before, now);
                 else
                     EXPECT_GE(before, now);
@@ -300,7 +300,7 @@ TEST(MethodPass, SignificanceLevelsAreTheFivePerCentFalseAlarm)
         double fmin, fmax, spread;
     } cases[] = {{100, 1, 0.1, 2, 80}, {500, 3, 0.02, 1, 300}, {4000, 6, 0.1, 10, 1000}};
     for (const Case &c : cases) {
-        MethodSpec aov, harmonics;
+        MethodChoice aov, harmonics;
         aov.kind = MethodAov;
         harmonics.kind = MethodHarmonics;
         aov.order = harmonics.order = c.harmonics;
@@ -308,7 +308,7 @@ TEST(MethodPass, SignificanceLevelsAreTheFivePerCentFalseAlarm)
         EXPECT_NEAR(AovBandFalseAlarm(theta, c.n, c.harmonics, c.fmin, c.fmax, c.spread), 0.05, 1e-6);
         const double power = MethodSignificanceLevel(harmonics, c.n, c.fmin, c.fmax, c.spread);
         EXPECT_NEAR(AovOfHarmonicPower(power, c.n, c.harmonics), theta, 1e-9 * theta);
-        MethodSpec pdm;
+        MethodChoice pdm;
         pdm.kind = MethodPdm;
         pdm.order = 10;
         EXPECT_TRUE(std::isnan(MethodSignificanceLevel(pdm, c.n, c.fmin, c.fmax, c.spread)));

@@ -33,20 +33,20 @@ std::vector<double> FrequencyGrid(double shortestPeriod, double longestPeriod, d
     return frequencies;
 }
 
-MethodSpec Spec(const std::string &name)
+MethodChoice Spec(const std::string &name)
 {
-    MethodSpec spec;
-    EXPECT_EQ(ParseMethod(name, spec), MethodOk) << name;
-    return spec;
+    MethodChoice choice;
+    EXPECT_EQ(ParseMethod(name, choice), MethodOk) << name;
+    return choice;
 }
 
 // The period of the best value of the method over the grid.
-double BestPeriod(const MethodData &data, const MethodSpec &spec, const std::vector<double> &frequencies)
+double BestPeriod(const MethodData &data, const MethodChoice &choice, const std::vector<double> &frequencies)
 {
     std::vector<double> values(frequencies.size());
-    EXPECT_EQ(EvaluateGrid(data, spec, frequencies.data(), static_cast<long>(frequencies.size()), 2, values.data()),
+    EXPECT_EQ(EvaluateGrid(data, choice, frequencies.data(), static_cast<long>(frequencies.size()), 2, values.data()),
               MethodOk);
-    const auto best = MethodLowIsBest(spec.kind) ? std::min_element(values.begin(), values.end())
+    const auto best = MethodLowIsBest(choice.kind) ? std::min_element(values.begin(), values.end())
                                                  : std::max_element(values.begin(), values.end());
     return 1 / frequencies[static_cast<std::size_t>(best - values.begin())];
 }
@@ -62,7 +62,7 @@ TEST(MethodSearch, EclipsingBinariesAtTheirPeriodWhereOneSineFindsHalf)
         {2, 1.7431, 53011.37, 0.03},
         {3, 4.1123, 53002.05, 0.02},
     };
-    MethodSpec bls = Spec("bls");
+    MethodChoice bls = Spec("bls");
     bls.box.durations = {0.05, 0.1, 0.15};
     bls.box.bins = 100;
     for (const BinaryCase &b : binaries) {
@@ -120,9 +120,9 @@ TEST(MethodSearch, DeltaCepheiAtItsPeriodWithTheShapeOfAClassicalCepheid)
     EXPECT_LT(shape.fullAmplitude, 1.0);
 }
 
-std::vector<MethodSpec> EverySpec()
+std::vector<MethodChoice> EverySpec()
 {
-    std::vector<MethodSpec> specs;
+    std::vector<MethodChoice> specs;
     for (const char *name : {"dcdft", "harmonics:1", "harmonics:4", "aov:1", "aov:3", "pdm:7", "pdm:10", "bls"})
         specs.push_back(Spec(name));
     return specs;
@@ -133,18 +133,18 @@ TEST(MethodSearch, GridValuesDoNotDependOnTheThreads)
     const Observations obs = Pulsator(8, 0.732, true);
     const MethodData data = Prepared(obs);
     const std::vector<double> frequencies = FrequencyGrid(0.3, 10, 3e-3);
-    for (const MethodSpec &spec : EverySpec()) {
+    for (const MethodChoice &choice : EverySpec()) {
         std::vector<double> one(frequencies.size());
-        ASSERT_EQ(EvaluateGrid(data, spec, frequencies.data(), static_cast<long>(frequencies.size()), 1, one.data()),
+        ASSERT_EQ(EvaluateGrid(data, choice, frequencies.data(), static_cast<long>(frequencies.size()), 1, one.data()),
                   MethodOk);
         for (std::size_t j = 0; j < frequencies.size(); j += 97)
-            EXPECT_EQ(one[j], MethodStatistic(data, spec, frequencies[j])) << MethodName(spec);
+            EXPECT_EQ(one[j], MethodStatistic(data, choice, frequencies[j])) << MethodName(choice);
         for (int threads : {0, 2, 3, 7}) {
             std::vector<double> many(frequencies.size(), -1);
-            ASSERT_EQ(EvaluateGrid(data, spec, frequencies.data(), static_cast<long>(frequencies.size()), threads,
+            ASSERT_EQ(EvaluateGrid(data, choice, frequencies.data(), static_cast<long>(frequencies.size()), threads,
                                    many.data()),
                       MethodOk);
-            EXPECT_EQ(many, one) << MethodName(spec) << " threads=" << threads;
+            EXPECT_EQ(many, one) << MethodName(choice) << " threads=" << threads;
         }
     }
 }
@@ -183,12 +183,12 @@ TEST(MethodSearch, WeightsScaleShiftAndOrder)
                     {"scaled weights", whole, Prepared(scaled)},
                     {"shifted magnitudes", whole, Prepared(shifted)},
                     {"shuffled", whole, Prepared(shuffled)}};
-    for (const MethodSpec &spec : EverySpec()) {
+    for (const MethodChoice &choice : EverySpec()) {
         for (double f : {0.1237, 1 / 1.913, 0.8811, 2.302}) {
             for (const auto &v : variants) {
-                const double expected = MethodStatistic(v.reference, spec, f);
-                EXPECT_NEAR(MethodStatistic(v.data, spec, f), expected, 1e-9 * std::fabs(expected))
-                    << MethodName(spec) << " " << v.name << " f=" << f;
+                const double expected = MethodStatistic(v.reference, choice, f);
+                EXPECT_NEAR(MethodStatistic(v.data, choice, f), expected, 1e-9 * std::fabs(expected))
+                    << MethodName(choice) << " " << v.name << " f=" << f;
             }
         }
     }
@@ -229,12 +229,12 @@ TEST(MethodSearch, MethodNames)
         {"", MethodUnknownName, MethodDcdft, 1},
     };
     for (const NameCase &c : cases) {
-        MethodSpec spec;
-        EXPECT_EQ(ParseMethod(c.name, spec), c.error) << c.name;
-        EXPECT_EQ(spec.kind, c.kind) << c.name;
-        EXPECT_EQ(spec.order, c.order) << c.name;
+        MethodChoice choice;
+        EXPECT_EQ(ParseMethod(c.name, choice), c.error) << c.name;
+        EXPECT_EQ(choice.kind, c.kind) << c.name;
+        EXPECT_EQ(choice.order, c.order) << c.name;
         if (c.error == MethodOk) {
-            EXPECT_EQ(MethodName(spec), c.name);
+            EXPECT_EQ(MethodName(choice), c.name);
         }
     }
     EXPECT_TRUE(MethodLowIsBest(MethodPdm));
@@ -260,20 +260,20 @@ TEST(MethodSearch, ErrorsComeBackAsValues)
 
     double values[2] = {-1, -1};
     const double frequencies[] = {0.3, 0.4}, badFrequencies[] = {0.3, -1};
-    MethodSpec spec;
-    EXPECT_EQ(EvaluateGrid(data, spec, frequencies, 2, -1, values), MethodBadThreads);
-    EXPECT_EQ(EvaluateGrid(data, spec, badFrequencies, 2, 1, values), MethodBadFrequency);
-    spec.kind = MethodAov;
-    spec.order = 13;
-    EXPECT_EQ(EvaluateGrid(data, spec, frequencies, 2, 1, values), MethodBadOrder);
-    spec.kind = MethodBls;
-    spec.box.durations = {0.1, 0.5};
-    EXPECT_EQ(EvaluateGrid(data, spec, frequencies, 2, 1, values), MethodBadDurations);
-    spec.box.durations.clear();
-    EXPECT_EQ(CheckBoxOptions(spec.box), MethodBadDurations);
-    spec.box.durations = {0.1};
-    spec.box.bins = 1;
-    EXPECT_EQ(CheckBoxOptions(spec.box), MethodBadDurations);
+    MethodChoice choice;
+    EXPECT_EQ(EvaluateGrid(data, choice, frequencies, 2, -1, values), MethodBadThreads);
+    EXPECT_EQ(EvaluateGrid(data, choice, badFrequencies, 2, 1, values), MethodBadFrequency);
+    choice.kind = MethodAov;
+    choice.order = 13;
+    EXPECT_EQ(EvaluateGrid(data, choice, frequencies, 2, 1, values), MethodBadOrder);
+    choice.kind = MethodBls;
+    choice.box.durations = {0.1, 0.5};
+    EXPECT_EQ(EvaluateGrid(data, choice, frequencies, 2, 1, values), MethodBadDurations);
+    choice.box.durations.clear();
+    EXPECT_EQ(CheckBoxOptions(choice.box), MethodBadDurations);
+    choice.box.durations = {0.1};
+    choice.box.bins = 1;
+    EXPECT_EQ(CheckBoxOptions(choice.box), MethodBadDurations);
     EXPECT_EQ(values[0], -1);
 
     // Too few observations for the statistic: its no-signal value.

@@ -80,13 +80,13 @@ TEST(MethodSimulation, AnalysisOfVarianceOverABand)
         for (double f = fmin; f <= fmax; f += 0.1 / (harmonics * span))
             frequencies.push_back(f);
         std::vector<double> values(frequencies.size());
-        MethodSpec spec;
-        spec.kind = MethodAov;
-        spec.order = harmonics;
+        MethodChoice choice;
+        choice.kind = MethodAov;
+        choice.order = harmonics;
         std::vector<double> probabilities;
         for (int trial = 0; trial < 500; ++trial) {
             const MethodData data = Prepared(Noise(random, 40, span, harmonics == 3));
-            ASSERT_EQ(EvaluateGrid(data, spec, frequencies.data(), static_cast<long>(frequencies.size()), 1,
+            ASSERT_EQ(EvaluateGrid(data, choice, frequencies.data(), static_cast<long>(frequencies.size()), 1,
                                    values.data()),
                       MethodOk);
             const double largest = *std::max_element(values.begin(), values.end());
