@@ -95,29 +95,9 @@ void FindTimeRange(Analysis &a)
 
 double MiddleTime(const Analysis &a) { return a.earliest + a.span / 2; }
 
-// K for ten points across the narrowest peak, at most MaxIntervals.
-long ChooseIntervals(const Analysis &a, GridReport &grid)
-{
-    const double pmin = a.settings.minimumPeriod, pmax = a.settings.maximumPeriod;
-    const long double wanted = std::ceil(ChosenPointsPerPeak * static_cast<long double>(a.span) *
-                                         (static_cast<long double>(pmax) - pmin) /
-                                         (static_cast<long double>(pmin) * pmin));
-    grid.intervalsChosen = true;
-    if (!(wanted <= MaxIntervals)) {
-        grid.intervalsCapped = true;
-        Note(a, "the grid for " + Decimal(ChosenPointsPerPeak, "%.0f") + " points per peak width would need " +
-                    Decimal(static_cast<double>(wanted), "%.0f") + " intervals; using the largest number, " +
-                    Whole(MaxIntervals));
-        return MaxIntervals;
-    }
-    return wanted < 1 ? 1 : static_cast<long>(wanted);
-}
-
 long IntervalsOfRun(const Analysis &a, GridReport &grid)
 {
-    grid.intervalsChosen = false;
-    grid.intervalsCapped = false;
-    return a.settings.intervals == 0 ? ChooseIntervals(a, grid) : a.settings.intervals;
+    return PeriodGridIntervals(a.settings, a.span, grid, a.hooks);
 }
 
 // The magnitudes minus their mean; centred values all tiny are divided by
@@ -747,6 +727,28 @@ void RunAnalysis(Analysis &a, AnalysisOutcome &outcome)
 }
 
 } // namespace
+
+long PeriodGridIntervals(const AnalysisSettings &settings, double span, GridReport &grid, const AnalysisHooks &hooks)
+{
+    grid.intervalsChosen = false;
+    grid.intervalsCapped = false;
+    if (settings.intervals != 0)
+        return settings.intervals;
+    const double pmin = settings.minimumPeriod, pmax = settings.maximumPeriod;
+    const long double wanted = std::ceil(ChosenPointsPerPeak * static_cast<long double>(span) *
+                                         (static_cast<long double>(pmax) - pmin) /
+                                         (static_cast<long double>(pmin) * pmin));
+    grid.intervalsChosen = true;
+    if (!(wanted <= MaxIntervals)) {
+        grid.intervalsCapped = true;
+        if (hooks.note)
+            hooks.note("the grid for " + Decimal(ChosenPointsPerPeak, "%.0f") + " points per peak width would need " +
+                       Decimal(static_cast<double>(wanted), "%.0f") + " intervals; using the largest number, " +
+                       Whole(MaxIntervals));
+        return MaxIntervals;
+    }
+    return wanted < 1 ? 1 : static_cast<long>(wanted);
+}
 
 bool CheckIntervalsAllowed(long intervals, EngineError &error)
 {

@@ -126,6 +126,12 @@ bool CheckUsableData(const double *t, const double *y, int n, double span, Engin
 bool CheckUsableRange(double minimumPeriod, double maximumPeriod, long intervals, EngineError &error);
 bool CheckIntervalsAllowed(long intervals, EngineError &error);
 
+// K of a grid even in period: the settings' intervals, or ten points across
+// the narrowest peak of data spanning 'span' days, at most MaxIntervals
+// (told through hooks.note); grid says whether K was chosen or capped.
+long PeriodGridIntervals(const AnalysisSettings &settings, double span, GridReport &grid,
+                         const AnalysisHooks &hooks = AnalysisHooks());
+
 // The grid points that fall on the narrowest peak of a spectrum (width
 // about pmin^2 / span) with K intervals over pmin..pmax.
 double PointsPerPeakWidth(double pmin, double pmax, long intervals, double span);

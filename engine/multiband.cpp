@@ -15,8 +15,6 @@
 
 namespace {
 
-// Points across the narrowest peak when K is chosen (as the one-band pass).
-const double ChosenPointsPerPeak = 10;
 // Two refined peaks closer than this (relative in frequency) are one.
 const double SamePeakShare = 1e-7;
 
@@ -86,26 +84,6 @@ bool CheckBandIndexes(const LightCurve &curve, AnalysisOutcome &outcome)
     return true;
 }
 
-long IntervalsOfRun(const SeveralBands &a, GridReport &grid)
-{
-    grid.intervalsChosen = false;
-    grid.intervalsCapped = false;
-    if (a.settings.intervals != 0)
-        return a.settings.intervals;
-    const double pmin = a.settings.minimumPeriod, pmax = a.settings.maximumPeriod;
-    const long double wanted = std::ceil(ChosenPointsPerPeak * static_cast<long double>(a.span) *
-                                         (static_cast<long double>(pmax) - pmin) /
-                                         (static_cast<long double>(pmin) * pmin));
-    grid.intervalsChosen = true;
-    if (!(wanted <= MaxIntervals)) {
-        grid.intervalsCapped = true;
-        Note(a, "the grid for 10 points per peak width would need " + Decimal(static_cast<double>(wanted), "%.0f") +
-                    " intervals; using the largest number, " + std::to_string(MaxIntervals));
-        return MaxIntervals;
-    }
-    return wanted < 1 ? 1 : static_cast<long>(wanted);
-}
-
 void SplitBands(SeveralBands &a)
 {
     const std::size_t count = a.curve.bands.size();
@@ -155,7 +133,7 @@ bool Prepare(SeveralBands &a, AnalysisOutcome &outcome)
     a.span = a.latest - a.earliest;
     if (!CheckUsableData(a.curve.time.data(), a.curve.magnitude.data(), a.n, a.span, error))
         return Refused(outcome, error.czech, error.english);
-    a.intervals = IntervalsOfRun(a, outcome.report.grid);
+    a.intervals = PeriodGridIntervals(a.settings, a.span, outcome.report.grid, a.hooks);
     if (!CheckUsableRange(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals, error))
         return Refused(outcome, error.czech, error.english);
     if (a.settings.maximumPeriod > a.span)
