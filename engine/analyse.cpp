@@ -232,21 +232,7 @@ bool FastTransformWanted(const Analysis &a)
 
 void DescribeData(const Analysis &a, PeriodReport &r)
 {
-    r.file = a.curve.file;
-    r.band = a.curve.band;
-    r.timeScale = a.curve.timeScale;
-    r.observations = a.n;
-    r.first = a.earliest;
-    r.last = a.latest;
-    r.span = a.span;
-    r.meanMagnitude = a.mean;
-    r.skippedLimits = a.curve.skippedLimits;
-    r.skippedOtherBands = a.curve.skippedOtherBands;
-    r.skippedEmpty = a.curve.skippedEmpty;
-    r.grid.minimumPeriod = a.grid.minimum;
-    r.grid.maximumPeriod = a.grid.maximum;
-    r.grid.intervals = a.grid.intervals;
-    r.grid.step = a.grid.step;
+    DescribeCurveData(a.curve, a.n, a.earliest, a.latest, a.mean, a.grid, r);
 }
 
 int PassThreads(const Analysis &a)

@@ -250,25 +250,11 @@ void Fold(const SeveralBands &a, PeriodReport &r)
 
 void DescribeData(const SeveralBands &a, PeriodReport &r)
 {
-    r.file = a.curve.file;
-    r.band = a.curve.band;
-    r.timeScale = a.curve.timeScale;
-    r.observations = a.n;
-    r.first = a.earliest;
-    r.last = a.latest;
-    r.span = a.span;
     double sum = 0;
     for (double m : a.curve.magnitude)
         sum += m;
-    r.meanMagnitude = sum / a.n;
-    r.skippedLimits = a.curve.skippedLimits;
-    r.skippedOtherBands = a.curve.skippedOtherBands;
-    r.skippedEmpty = a.curve.skippedEmpty;
+    DescribeCurveData(a.curve, a.n, a.earliest, a.latest, sum / a.n, a.grid, r);
     DescribeReadInput(a.curve, r);
-    r.grid.minimumPeriod = a.grid.minimum;
-    r.grid.maximumPeriod = a.grid.maximum;
-    r.grid.intervals = a.grid.intervals;
-    r.grid.step = a.grid.step;
 }
 
 void Run(SeveralBands &a, AnalysisOutcome &outcome)
