@@ -122,3 +122,31 @@ inline Observations DeltaCepheiTable()
     }
     return obs;
 }
+
+// The eta Aql excerpt of the tests: the survey's rows of heliocentric
+// Julian date - 2450000 and five apertures' magnitudes; the first
+// aperture's magnitude of the rows graded A or B is used, without the
+// rows it marks as not measured (29.999, 99.999).  Times are reduced
+// heliocentric Julian dates.
+inline Observations EtaAquilaeSurveyRows()
+{
+    Observations obs;
+    std::ifstream in(std::string(TEST_DATA_FOLDER) + "/etaaql-asas.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream fields(line);
+        double time = 0, magnitude = 0, skipped = 0;
+        std::string grade;
+        fields >> time >> magnitude;
+        for (int k = 0; k < 9; ++k)
+            fields >> skipped;
+        fields >> grade;
+        if (!fields || (grade != "A" && grade != "B") || magnitude > 29)
+            continue;
+        obs.t.push_back(time + 50000);
+        obs.y.push_back(magnitude);
+    }
+    return obs;
+}

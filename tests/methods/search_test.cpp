@@ -120,6 +120,18 @@ TEST(MethodSearch, DeltaCepheiAtItsPeriodWithTheShapeOfAClassicalCepheid)
     EXPECT_LT(shape.fullAmplitude, 1.0);
 }
 
+// A real survey's saturated photometry of a bright Cepheid: the
+// multi-harmonic methods find its period, not a harmonic of it.
+TEST(MethodSearch, EtaAquilaeAtItsPeriod)
+{
+    const Observations obs = EtaAquilaeSurveyRows();
+    ASSERT_EQ(obs.t.size(), 299u);
+    const MethodData data = Prepared(obs);
+    const std::vector<double> frequencies = FrequencyGrid(1.5, 20, 1e-4);
+    for (const char *name : {"harmonics:3", "aov:3"})
+        EXPECT_NEAR(BestPeriod(data, Spec(name), frequencies), 7.177, 0.01) << name;
+}
+
 std::vector<MethodChoice> EverySpec()
 {
     std::vector<MethodChoice> specs;
