@@ -122,6 +122,19 @@ struct BandReport {
     double epochOfMaximum;
 };
 
+// Phase dispersion's alternate-cycle test at the period of the least
+// theta: the chance that cycles in no particular order split into two
+// groups as unlike as the even and the odd ones (see PdmAlternateCycles),
+// and whether the strongest period reported is therefore twice that one.
+struct AlternateCycleReport {
+    bool tested = false;
+    double period = 0;            // the period tested, days
+    double probability = 1;
+    int cycles = 0, splits = 0;
+    bool doubled = false;         // the strongest period is about twice 'period'
+    bool beyondRange = false;     // twice 'period' is longer than the longest trial period
+};
+
 struct PeriodReport {
     // The data.
     std::string file;             // the input file's name as given
@@ -152,6 +165,7 @@ struct PeriodReport {
     std::string statistic;        // the method's statistic: "theta_aov", "theta_pdm", "bls_power", "power"
     bool lowIsBest = false;       // the least statistic is the best period (phase dispersion)
     std::string falseAlarmKind;   // how the peaks' false alarm is computed, with a method
+    AlternateCycleReport alternateCycles; // phase dispersion only
     GridReport grid;
     double significanceLevel;     // the power of the 95 % level
     std::string spectrumFile;     // STEM.ven: period and power per grid point

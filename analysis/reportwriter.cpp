@@ -43,6 +43,18 @@ std::string FalseAlarmMethodText(const PeriodReport &r)
     return "model of the 95 % level";
 }
 
+std::string AlternateCyclesText(const AlternateCycleReport &a)
+{
+    const std::string test = "(p = " + Text("%.3g", a.probability) + ", " + std::to_string(a.splits) +
+                             " random splits of " + std::to_string(a.cycles) + " cycles)";
+    const std::string period = Text("%.10g", a.period) + " d ";
+    if (a.doubled)
+        return "differ at " + period + test + ": the period is twice that";
+    if (a.beyondRange)
+        return "differ at " + period + test + ": twice that is beyond the longest trial period";
+    return "alike at " + period + test;
+}
+
 // True when the report tells the counts and the making of a curve read in
 // the forms of the space telescopes and the surveys.
 bool ShowsReaderFields(const PeriodReport &r)
@@ -90,6 +102,8 @@ void WriteDataLines(const PeriodReport &r, std::FILE *out)
         Line(out, "Method:", r.method);
         Line(out, "Statistic:", r.statistic + (r.lowIsBest ? " (the least is the best period)" : ""));
         Line(out, "False alarm:", r.falseAlarmKind);
+        if (r.alternateCycles.tested)
+            Line(out, "Alternate cycles:", AlternateCyclesText(r.alternateCycles));
         Line(out, "5 % false alarm:", Text("%.6g", r.significanceLevel));
     } else {
         Line(out, "95 % level:", Text("%.6f", r.significanceLevel));
@@ -437,6 +451,13 @@ Json ReportJson(const PeriodReport &r)
         j["statistic"] = r.statistic;
         j["low_is_best"] = r.lowIsBest;
         j["false_alarm"] = r.falseAlarmKind;
+        if (r.alternateCycles.tested)
+            j["alternate_cycles"] = {{"period", Number(r.alternateCycles.period)},
+                                     {"probability", Number(r.alternateCycles.probability)},
+                                     {"cycles", r.alternateCycles.cycles},
+                                     {"splits", r.alternateCycles.splits},
+                                     {"doubled", r.alternateCycles.doubled},
+                                     {"beyond_range", r.alternateCycles.beyondRange}};
     }
     j["significance_level"] = Number(r.significanceLevel);
     j["peaks"] = Json::array();

@@ -186,6 +186,76 @@ const char *FalseAlarmCode(MethodKind kind)
     }
 }
 
+// The random splits of phase dispersion's alternate-cycle test, and the
+// chance below which the period is doubled: that of no random split doing
+// as well as the even and odd cycles.
+const int AlternateCycleSplits = 199;
+const double DoublingProbability = 1.0 / (AlternateCycleSplits + 1);
+
+// The grid point nearest frequency f (clamped to the grid).
+long NearestGridPoint(const PeriodGrid &grid, double f)
+{
+    const double k = grid.evenInFrequency ? grid.intervals - (f - grid.firstFrequency) / grid.frequencyStep
+                                          : (1 / f - grid.minimum) / grid.step;
+    if (!(k > 0))
+        return 0;
+    return k >= grid.intervals ? grid.intervals : std::lround(k);
+}
+
+// The refined peak of goodness nearest f: the best grid point within half
+// a peak width (0.5 / span in frequency) of f, refined between its
+// neighbours.
+Candidate PeakNear(const std::function<double(double)> &goodness, const PeriodGrid &grid, double f, double span)
+{
+    const double halfWidth = SamePeakHalfWidths / span;
+    const long low = NearestGridPoint(grid, f + halfWidth), high = NearestGridPoint(grid, f - halfWidth);
+    long best = NearestGridPoint(grid, f);
+    double bestGoodness = goodness(GridPointFrequency(grid, best));
+    const long step = std::max(1L, (std::max(low, high) - std::min(low, high)) / 2000);
+    for (long k = std::min(low, high); k <= std::max(low, high); k += step) {
+        const double g = goodness(GridPointFrequency(grid, k));
+        if (g > bestGoodness) {
+            bestGoodness = g;
+            best = k;
+        }
+    }
+    const double refined = RefinePeakFrequency(goodness, grid, best);
+    return {refined, goodness(refined)};
+}
+
+// Phase dispersion folds a light curve of two unequal halves best at half
+// its period, one half over the other, when its bins are too wide for the
+// narrow features that tell the halves apart.  The even and odd cycles at
+// the best period then differ beyond chance; the strongest period becomes
+// the peak at twice it, ahead of the others.
+std::vector<Candidate> CheckAlternateCycles(const MethodData &data, const MethodChoice &choice,
+                                            const AnalysisSettings &settings, const PeriodGrid &grid,
+                                            const std::function<double(double)> &goodness,
+                                            std::vector<Candidate> kept, AlternateCycleReport &report)
+{
+    const double f = kept.front().frequency, span = data.latest - data.earliest;
+    const AlternateCycles test = PdmAlternateCycles(data, f, choice.order, AlternateCycleSplits, settings.seed);
+    report.tested = true;
+    report.period = 1 / f;
+    report.probability = test.probability;
+    report.cycles = test.cycles;
+    report.splits = test.splits;
+    if (test.probability > DoublingProbability)
+        return kept;
+    if (f / 2 < GridPointFrequency(grid, grid.intervals) * (1 - 1e-12)) {
+        report.beyondRange = true;
+        return kept;
+    }
+    report.doubled = true;
+    const Candidate doubled = PeakNear(goodness, grid, f / 2, span);
+    std::vector<Candidate> reordered{doubled};
+    for (const Candidate &c : kept)
+        if (static_cast<int>(reordered.size()) < settings.peaks &&
+            std::fabs(c.frequency - doubled.frequency) >= SamePeakHalfWidths / span)
+            reordered.push_back(c);
+    return reordered;
+}
+
 } // namespace
 
 bool UsesMethodPass(const AnalysisSettings &settings)
@@ -258,7 +328,11 @@ bool RunMethodPass(const LightCurve &curve, const double *weights, const Analysi
         candidates.push_back({f, goodness(f)});
     }
     report.peaks.clear();
-    for (const Candidate &c : DistinctCandidates(candidates, data.latest - data.earliest, settings.peaks)) {
+    std::vector<Candidate> kept = DistinctCandidates(candidates, data.latest - data.earliest, settings.peaks);
+    report.alternateCycles = AlternateCycleReport();
+    if (choice.kind == MethodPdm && !kept.empty())
+        kept = CheckAlternateCycles(data, choice, settings, grid, goodness, kept, report.alternateCycles);
+    for (const Candidate &c : kept) {
         PeakReport p = describePeak(c.frequency);
         p.power = MethodStatistic(data, choice, c.frequency);
         p.falseAlarmProbability = PeakFalseAlarm(data, choice, band, c.frequency, p.power);

@@ -179,6 +179,29 @@ double PdmTheta(const MethodData &data, double f, int bins);
 // 1 when the covers have fewer than two filled bins or K - 1 <= nu.
 double PdmFalseAlarm(const PdmValue &value, int observations);
 
+// The alternate-cycle test of a phase-dispersion period: whether the
+// observations of even and odd cycles at frequency f differ beyond what
+// cycle-to-cycle scatter gives.  A light curve of two unequal halves (an
+// eclipsing binary's primary and secondary eclipse) folded at half its
+// period lays one half over the other; splitting each of the B bins of
+// both covers by the parity of the cycle (floor((t - origin) f)) then
+// removes far more of the within-bin sum of squares than splitting the
+// cycles at random.  The test compares the parity split's within-bin sum
+// of squares with that of 'splits' random splits of the cycles into two
+// groups (mt19937_64 from seed, one bit a cycle) and returns
+//   P = (1 + number of random splits doing as well or better) / (1 + splits),
+// the chance that cycles in no particular order split so well: a star of
+// period 1 / f gives P uniform whatever its cycle-to-cycle changes (a
+// Mira's unequal maxima), and a light curve of period 2 / f gives P at its
+// least, 1 / (1 + splits).  P is 1 with fewer than two cycles, for B
+// outside 2..MaxPhaseBins, or for splits < 1.
+struct AlternateCycles {
+    double probability = 1;
+    int cycles = 0; // the cycles the observations span
+    int splits = 0; // the random splits compared
+};
+AlternateCycles PdmAlternateCycles(const MethodData &data, double f, int bins, int splits, unsigned long long seed);
+
 // --- box least squares ---------------------------------------------------
 
 const int MaxBoxBins = 100000;

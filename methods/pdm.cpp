@@ -3,6 +3,7 @@
 // (Schwarzenberg-Czerny 1997).
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include <gsl/gsl_cdf.h>
@@ -114,4 +115,89 @@ double PdmFalseAlarm(const PdmValue &value, int observations)
     if (x <= 0)
         return 1;
     return gsl_cdf_beta_Q(x, freedom / 2, (observations - 1 - freedom) / 2);
+}
+
+namespace {
+
+// The within-bin sum of squares of both covers of B bins, each bin split
+// into the cycles of group 0 and of group 1: bins of the observations'
+// first and second cover and group of each cycle given.
+double SplitWithin(const MethodData &data, const std::vector<int> &firstOf, const std::vector<int> &secondOf,
+                   const std::vector<int> &cycleOf, const std::vector<unsigned char> &groupOf, int bins,
+                   std::vector<PhaseBin> &split)
+{
+    split.assign(4 * static_cast<std::size_t>(bins), PhaseBin());
+    for (int i = 0; i < data.n; ++i) {
+        if (firstOf[i] < 0)
+            continue;
+        const int group = groupOf[static_cast<std::size_t>(cycleOf[i])];
+        for (int b : {firstOf[i], secondOf[i]}) {
+            PhaseBin &s = split[static_cast<std::size_t>(2 * b + group)];
+            s.weight += data.weight[i];
+            s.weightedSum += data.weight[i] * data.value[i];
+        }
+    }
+    for (PhaseBin &s : split)
+        if (s.weight > 0)
+            s.mean = s.weightedSum / s.weight;
+    long double within = 0;
+    for (int i = 0; i < data.n; ++i) {
+        if (firstOf[i] < 0)
+            continue;
+        const int group = groupOf[static_cast<std::size_t>(cycleOf[i])];
+        const double a = data.value[i] - split[static_cast<std::size_t>(2 * firstOf[i] + group)].mean;
+        const double b = data.value[i] - split[static_cast<std::size_t>(2 * secondOf[i] + group)].mean;
+        within += data.weight[i] * (a * a + b * b);
+    }
+    return static_cast<double>(within);
+}
+
+} // namespace
+
+AlternateCycles PdmAlternateCycles(const MethodData &data, double f, int bins, int splits, unsigned long long seed)
+{
+    AlternateCycles result;
+    if (bins < 2 || bins > MaxPhaseBins || splits < 1 || !(f > 0) || data.n < 2)
+        return result;
+    // Cycles counted from the earliest observation's, so that they number
+    // from 0 whatever the origin of the phases.
+    const long double first = std::floor((static_cast<long double>(data.earliest) - data.origin) * f);
+    const long double last = std::floor((static_cast<long double>(data.latest) - data.origin) * f);
+    if (!(last - first < 1e7))
+        return result;
+    result.cycles = static_cast<int>(last - first) + 1;
+    if (result.cycles < 2)
+        return result;
+    std::vector<int> firstOf(data.n, -1), secondOf(data.n, -1), cycleOf(data.n, 0);
+    for (int i = 0; i < data.n; ++i) {
+        if (data.weight[i] == 0)
+            continue;
+        // The phase and the cycle from one product, so that an observation
+        // near a whole number of cycles lies in the bin of its own cycle.
+        const long double cycles = (static_cast<long double>(data.time[i]) - data.origin) * f;
+        const long double whole = std::floor(cycles);
+        const double scaled = static_cast<double>(cycles - whole) * bins;
+        firstOf[i] = std::min(std::max(static_cast<int>(scaled), 0), bins - 1);
+        int second = static_cast<int>(scaled + 0.5);
+        if (second >= bins)
+            second -= bins;
+        secondOf[i] = bins + std::max(second, 0);
+        cycleOf[i] = static_cast<int>(std::min(std::max(whole - first, 0.0L), static_cast<long double>(result.cycles - 1)));
+    }
+    std::vector<PhaseBin> split;
+    std::vector<unsigned char> groupOf(static_cast<std::size_t>(result.cycles));
+    for (int c = 0; c < result.cycles; ++c)
+        groupOf[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c % 2);
+    const double parity = SplitWithin(data, firstOf, secondOf, cycleOf, groupOf, bins, split);
+    std::mt19937_64 random(seed);
+    int asGood = 0;
+    for (int s = 0; s < splits; ++s) {
+        for (unsigned char &g : groupOf)
+            g = static_cast<unsigned char>(random() & 1);
+        if (SplitWithin(data, firstOf, secondOf, cycleOf, groupOf, bins, split) <= parity)
+            ++asGood;
+    }
+    result.splits = splits;
+    result.probability = (1.0 + asGood) / (1.0 + splits);
+    return result;
 }

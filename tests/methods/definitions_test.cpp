@@ -171,6 +171,24 @@ TEST(MethodDefinitions, PhaseDispersionOfTwoCoversOfBins)
     }
 }
 
+TEST(MethodDefinitions, AlternateCyclesOfPhaseDispersion)
+{
+    for (const DataCase &c : DataCases()) {
+        const MethodData data = Prepared(c.obs);
+        for (int bins : {3, 10}) {
+            std::vector<double> frequencies = SampledFrequencies(31, 0.05, 3, 2);
+            frequencies.push_back(c.trueFrequency);
+            frequencies.push_back(2 * c.trueFrequency);
+            for (double f : frequencies) {
+                const std::string what = std::string(c.name) + " B=" + std::to_string(bins) + " f=" + std::to_string(f);
+                const AlternateCycles test = PdmAlternateCycles(data, f, bins, 39, 5);
+                EXPECT_EQ(test.probability, StraightAlternateCycles(c.obs, f, bins, 39, 5)) << what;
+                EXPECT_EQ(test.splits, 39) << what;
+            }
+        }
+    }
+}
+
 TEST(MethodDefinitions, BoxSearchOverEveryBoxOfEveryDuration)
 {
     struct BoxCase {

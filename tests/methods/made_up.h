@@ -150,3 +150,17 @@ inline Observations EtaAquilaeSurveyRows()
     }
     return obs;
 }
+
+// A Julian-date file of the tests: a reduced Julian date and a magnitude a
+// line.
+inline Observations JulianDateFile(const std::string &name)
+{
+    Observations obs;
+    std::ifstream in(std::string(TEST_DATA_FOLDER) + "/" + name);
+    double t = 0, y = 0;
+    while (in >> t >> y) {
+        obs.t.push_back(t);
+        obs.y.push_back(y);
+    }
+    return obs;
+}

@@ -77,8 +77,12 @@ TEST(MethodSearch, EclipsingBinariesAtTheirPeriodWhereOneSineFindsHalf)
         EXPECT_NEAR(BestPeriod(data, bls, frequencies), b.period, 1e-3 * b.period) << what;
         EXPECT_NEAR(BestPeriod(data, Spec("pdm:20"), frequencies), b.period, 1e-3 * b.period) << what;
         // Bins as wide as the eclipses blur them more than folding at half
-        // the period, which lays the secondary eclipse over the primary.
+        // the period, which lays the secondary eclipse over the primary;
+        // the even and odd cycles there differ as no random split of the
+        // cycles does, and those at the period itself do not.
         EXPECT_NEAR(BestPeriod(data, Spec("pdm:10"), frequencies), b.period / 2, 1e-3 * b.period) << what;
+        EXPECT_EQ(PdmAlternateCycles(data, 2 / b.period, 10, 199, 1).probability, 1.0 / 200) << what;
+        EXPECT_GT(PdmAlternateCycles(data, 1 / b.period, 10, 199, 1).probability, 0.05) << what;
         EXPECT_NEAR(BestPeriod(data, Spec("dcdft"), frequencies), b.period / 2, 1e-3 * b.period) << what;
         // The box lies on the primary eclipse: its middle within a tenth
         // of the eclipse's width of a primary minimum, near the middle of
@@ -307,6 +311,16 @@ TEST(MethodSearch, ErrorsComeBackAsValues)
     EXPECT_EQ(AovStatistic(data, 0.3, 1), 0);
     EXPECT_EQ(PdmTheta(data, 0.3, 2), 1);
     EXPECT_EQ(BoxPower(data, 0.3, BoxOptions()), 0);
+    // No alternate cycles to compare: one cycle, bins or splits out of range.
+    struct AlternateCase {
+        double f;
+        int bins, splits;
+    } untestable[] = {{1e-4, 5, 9}, {0.3, 1, 9}, {0.3, MaxPhaseBins + 1, 9}, {0.3, 5, 0}, {0, 5, 9}, {-0.3, 5, 9}};
+    for (const AlternateCase &a : untestable) {
+        const AlternateCycles test = PdmAlternateCycles(data, a.f, a.bins, a.splits, 1);
+        EXPECT_EQ(test.probability, 1) << a.f << " " << a.bins << " " << a.splits;
+        EXPECT_EQ(test.splits, 0) << a.f << " " << a.bins << " " << a.splits;
+    }
 }
 
 } // namespace
