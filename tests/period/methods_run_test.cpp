@@ -129,6 +129,9 @@ TEST(MethodsRun, TextReportNamesTheMethodAndTheStatistic)
         {"pdm:20",
          {"Method:            pdm:20\n", "Statistic:         theta_pdm (the least is the best period)\n",
           "False alarm:       single frequency (beta distribution)\n"}},
+        {"pdm:10",
+         {"Method:            pdm:10\n", "Alternate cycles:  differ at 1.06",
+          " random splits of 281 cycles): the period is twice that\n"}},
         {"bls", {"Method:            bls\n", "Statistic:         bls_power\n", "\nBoxes of the peaks"}},
     };
     for (const Case &c : cases) {
