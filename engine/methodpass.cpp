@@ -6,11 +6,16 @@
 #include <cmath>
 #include <vector>
 
+#include "nufft.h"
+
 namespace {
 
 // Grid points evaluated at once: large enough for the threads to share,
 // small enough that the chunk's arrays stay a few hundred kilobytes.
 const long ChunkPoints = 16384;
+// With the fast transform: enough that one transform serves many points,
+// few enough that its grids stay some tens of megabytes.
+const long FastChunkPoints = 262144;
 
 // The false alarm whose statistic the report gives as its level.
 const double LevelFalseAlarm = 0.05;
@@ -114,12 +119,35 @@ std::vector<Candidate> DistinctCandidates(std::vector<Candidate> candidates, dou
     return kept;
 }
 
+// Whether the pass takes the harmonics' sums from the fast transform: the
+// harmonic fit and the analysis of variance on a grid even in frequency,
+// when asked for or cheaper.
+bool FastMethodPass(const MethodData &data, const MethodChoice &choice, const AnalysisSettings &settings,
+                    const PeriodGrid &grid)
+{
+    if ((choice.kind != MethodHarmonics && choice.kind != MethodAov) || !grid.evenInFrequency ||
+        settings.transform == TransformExact)
+        return false;
+    return settings.transform == TransformFast || FastTransformIsCheaper(data.weighted, grid.intervals + 1);
+}
+
+// The statistics of grid points first .. first + count - 1 (periods
+// increasing, so frequencies decreasing) from the fast transform of their
+// frequencies in increasing order.
+void FastChunk(const MethodData &data, const MethodChoice &choice, const AnalysisSettings &settings,
+               const PeriodGrid &grid, long first, long count, double *values)
+{
+    FastHarmonicGrid(data, choice, GridFrequency(grid, first + count - 1), grid.frequencyStep, count - 1,
+                     settings.threads, values);
+    std::reverse(values, values + count);
+}
+
 // The statistic of every grid point to the hooks, the best peaks collected.
 std::vector<GridPeak> EvaluatePass(const MethodData &data, const MethodChoice &choice, const AnalysisSettings &settings,
-                                   const AnalysisHooks &hooks, const PeriodGrid &grid)
+                                   const AnalysisHooks &hooks, const PeriodGrid &grid, bool fast)
 {
     const long points = std::max(grid.intervals + 1, 0L);
-    const long chunk = std::min(ChunkPoints, points);
+    const long chunk = std::min(fast ? FastChunkPoints : ChunkPoints, points);
     std::vector<double> periods(static_cast<std::size_t>(chunk)), frequencies(periods.size()),
         values(periods.size()), windows(settings.window ? periods.size() : 0);
     PeakCollector collector;
@@ -132,7 +160,10 @@ std::vector<GridPeak> EvaluatePass(const MethodData &data, const MethodChoice &c
             periods[j] = GridPeriod(grid, first + j);
             frequencies[j] = GridPointFrequency(grid, first + j);
         }
-        EvaluateGrid(data, choice, frequencies.data(), count, settings.threads, values.data());
+        if (fast)
+            FastChunk(data, choice, settings, grid, first, count, values.data());
+        else
+            EvaluateGrid(data, choice, frequencies.data(), count, settings.threads, values.data());
         for (long j = 0; j < count; ++j)
             FeedPower(collector, Goodness(choice, values[j]));
         if (hooks.spectrum)
@@ -320,7 +351,9 @@ bool RunMethodPass(const LightCurve &curve, const double *weights, const Analysi
     const Band band{GridPointFrequency(grid, grid.intervals), GridPointFrequency(grid, 0), TimeSpread(data)};
     report.significanceLevel = MethodSignificanceLevel(choice, data.weighted, band.fmin, band.fmax, band.timeSpread);
 
-    const std::vector<GridPeak> peaks = EvaluatePass(data, choice, settings, hooks, grid);
+    const bool fast = FastMethodPass(data, choice, settings, grid);
+    report.grid.transform = fast ? "fast" : "exact";
+    const std::vector<GridPeak> peaks = EvaluatePass(data, choice, settings, hooks, grid, fast);
     const auto goodness = [&](double f) { return Goodness(choice, MethodStatistic(data, choice, f)); };
     std::vector<Candidate> candidates;
     for (const GridPeak &g : peaks) {

@@ -340,6 +340,26 @@ double MethodStatistic(const MethodData &data, const MethodChoice &choice, doubl
 MethodError EvaluateGrid(const MethodData &data, const MethodChoice &choice, const double *frequencies, long count,
                          int threads, double *values);
 
+// The statistic of harmonics:H or aov:H at every frequency of an even
+// grid, values[k] at f_k = first + k step, k = 0..K (K = intervals), from
+// sums taken at once by the non-uniform fast Fourier transform: the sums
+// of cos j theta and sin j theta up to j = 2H and those of the magnitudes
+// up to j = H are the transform's sums of the grids j f_k (grid j has the
+// first frequency j first and the step j step; grid j gives the sums of j
+// and 2j, so grids 1..H and the odd j between H and 2H serve).  Where the
+// harmonics' columns have less than 5 % of the weight left after
+// orthogonalisation, the transform's error of the sums (some 1e-13 of the
+// weight) would be magnified; there the value is MethodStatistic itself.
+// So every value is within about 1e-9 of MethodStatistic (aov elsewhere
+// from the harmonic power by AovOfHarmonicPower).  Memory: the
+// transform's grids of some 5 (K + 1) complex cells and six vectors of
+// K + 1 doubles a grid j.  MethodBadOrder for another method;
+// MethodBadFrequency for a grid that is not finite and positive; false in
+// 'transformed' (and the values computed straight, by EvaluateGrid) when
+// the transform refuses the grid or lacks memory.
+MethodError FastHarmonicGrid(const MethodData &data, const MethodChoice &choice, double first, double step,
+                             long intervals, int threads, double *values, bool *transformed = nullptr);
+
 // --- the fold: a constant plus H harmonics and the curve's shape ---------
 
 // The harmonic fit at frequency f in the sine convention

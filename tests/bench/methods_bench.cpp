@@ -1,7 +1,8 @@
 // The speed of the period-search methods: one row per method, the
 // statistic over 10,000 trial frequencies of 1000 made-up observations
-// (uneven times, a noisy variable of 7.3 days), on one thread and on two;
-// and the fold's harmonic fit with the shape of its curve.
+// (uneven times, a noisy variable of 7.3 days), on one thread and on two,
+// the harmonic methods also from the fast transform's sums; and the fold's
+// harmonic fit with the shape of its curve.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -63,6 +64,22 @@ void MethodOverTheGrid(benchmark::State &state, const char *name)
     state.SetItemsProcessed(state.iterations() * static_cast<long>(grid.size()));
 }
 
+// The same grid's statistic from the fast transform's sums.
+void FastMethodOverTheGrid(benchmark::State &state, const char *name)
+{
+    MethodChoice choice;
+    ParseMethod(name, choice);
+    const std::vector<double> &grid = BenchGrid();
+    std::vector<double> values(grid.size());
+    const double step = (grid.back() - grid.front()) / static_cast<double>(grid.size() - 1);
+    for (auto _ : state) {
+        FastHarmonicGrid(BenchData(), choice, grid.front(), step, static_cast<long>(grid.size()) - 1,
+                         static_cast<int>(state.range(0)), values.data());
+        benchmark::DoNotOptimize(values.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<long>(grid.size()));
+}
+
 void FoldWithHarmonics(benchmark::State &state)
 {
     for (auto _ : state) {
@@ -74,7 +91,7 @@ void FoldWithHarmonics(benchmark::State &state)
 
 // The whole engine with a method: the pass over 10,000 intervals of 0.5 to
 // 40 days, five peaks refined and described, the fold's harmonic shape.
-void EngineWithMethod(benchmark::State &state, const char *name)
+void EngineWithMethod(benchmark::State &state, const char *name, bool fast = false)
 {
     const MethodData &data = BenchData();
     LightCurve curve;
@@ -88,6 +105,13 @@ void EngineWithMethod(benchmark::State &state, const char *name)
     settings.intervals = BenchFrequencies;
     settings.method = name;
     settings.fold = settings.foldAtBest = true;
+    settings.transform = TransformExact;
+    if (fast) {
+        // The even frequency grid of the same size, and its transform.
+        settings.grid = GridEvenInFrequency;
+        settings.oversample = (2 - 1 / 40.0) * (data.latest - data.earliest) / BenchFrequencies;
+        settings.transform = TransformFast;
+    }
     settings.threads = static_cast<int>(state.range(0));
     for (auto _ : state)
         benchmark::DoNotOptimize(AnalyseLightCurve(curve, settings).report.peaks.data());
@@ -99,12 +123,17 @@ void EngineWithMethod(benchmark::State &state, const char *name)
 BENCHMARK_CAPTURE(EngineWithMethod, dcdft, "dcdft")->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(EngineWithMethod, harmonics3, "harmonics:3")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(EngineWithMethod, aov3, "aov:3")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(EngineWithMethod, harmonics3_fast, "harmonics:3", true)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(EngineWithMethod, aov3_fast, "aov:3", true)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(EngineWithMethod, pdm10, "pdm:10")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(EngineWithMethod, bls, "bls")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_CAPTURE(MethodOverTheGrid, dcdft, "dcdft")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(MethodOverTheGrid, harmonics3, "harmonics:3")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(MethodOverTheGrid, aov3, "aov:3")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FastMethodOverTheGrid, harmonics3, "harmonics:3")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FastMethodOverTheGrid, harmonics12, "harmonics:12")->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FastMethodOverTheGrid, aov3, "aov:3")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(MethodOverTheGrid, pdm10, "pdm:10")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(MethodOverTheGrid, bls, "bls")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(FoldWithHarmonics)->Arg(3)->Unit(benchmark::kMicrosecond);

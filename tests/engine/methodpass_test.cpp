@@ -175,6 +175,34 @@ TEST(MethodPass, EclipsingBinariesAtTheirTruePeriod)
     }
 }
 
+// The harmonic methods on the even frequency grid take their sums from the
+// fast transform when asked (or when cheaper) and find the same peaks; the
+// folding methods have no transform and say so.
+TEST(MethodPass, HarmonicMethodsOnTheFastTransform)
+{
+    const LightCurve curve = CurveOf(Pulsator(21, 0.6137, true));
+    struct Case {
+        const char *method;
+        const char *fastTransform; // what the report says when the fast one is asked for
+    } cases[] = {{"harmonics:3", "fast"}, {"aov:4", "fast"}, {"pdm:10", "exact"}, {"bls", "exact"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.method);
+        AnalysisSettings s = Settings(0.3, 3, 0, c.method);
+        s.peaks = 3;
+        s.transform = TransformExact;
+        const AnalysisOutcome exact = Analyse(curve, s);
+        s.transform = TransformFast;
+        const AnalysisOutcome fast = Analyse(curve, s);
+        EXPECT_EQ(exact.report.grid.transform, "exact");
+        EXPECT_EQ(fast.report.grid.transform, c.fastTransform);
+        ASSERT_EQ(fast.report.peaks.size(), exact.report.peaks.size());
+        for (std::size_t k = 0; k < exact.report.peaks.size(); ++k) {
+            EXPECT_NEAR(fast.report.peaks[k].period, exact.report.peaks[k].period, 1e-9 * exact.report.peaks[k].period);
+            EXPECT_NEAR(fast.report.peaks[k].power, exact.report.peaks[k].power, 1e-9 * exact.report.peaks[k].power);
+        }
+    }
+}
+
 // Twice the period of the least theta beyond the longest trial period: the
 // test is reported and the strongest period stays.
 TEST(MethodPass, AlternateCyclesBeyondTheRange)

@@ -189,6 +189,59 @@ TEST(MethodDefinitions, AlternateCyclesOfPhaseDispersion)
     }
 }
 
+// The statistics of a whole even grid from the fast transform's sums are
+// those of the sums straight from the data, also at the frequencies where
+// a cadence of whole days leaves the harmonics little room (1 c/d and its
+// fractions), where the sums are taken straight.
+TEST(MethodDefinitions, HarmonicGridFromTheFastTransform)
+{
+    std::vector<DataCase> cases = DataCases();
+    Observations nightly;
+    std::mt19937_64 random(17);
+    std::normal_distribution<double> noise(0, 0.05);
+    for (int night = 0; night < 150; ++night)
+        if (night % 3 != 1) {
+            nightly.t.push_back(51000.5 + night);
+            nightly.y.push_back(9 + 0.2 * std::sin(2 * M_PI * night / 3.7) + noise(random));
+        }
+    cases.push_back({"whole nights", nightly, 1 / 3.7});
+    struct GridCase {
+        double first, step;
+        long intervals;
+    } grids[] = {{0.05, 1.0 / 4096, 4000}, {0.4, 1.0 / 1024, 1100}, {0.9, 1.0 / 8192, 1600}};
+    for (const DataCase &c : cases) {
+        const MethodData data = Prepared(c.obs);
+        for (const char *name : {"harmonics:1", "harmonics:3", "aov:2", "aov:6", "harmonics:12"}) {
+            MethodChoice choice;
+            ASSERT_EQ(ParseMethod(name, choice), MethodOk);
+            for (const GridCase &g : grids) {
+                std::vector<double> values(static_cast<std::size_t>(g.intervals) + 1);
+                bool transformed = false;
+                ASSERT_EQ(FastHarmonicGrid(data, choice, g.first, g.step, g.intervals, 2, values.data(), &transformed),
+                          MethodOk);
+                EXPECT_TRUE(transformed);
+                for (long k = 0; k <= g.intervals; k += 7) {
+                    const double f = g.first + static_cast<double>(k) * g.step;
+                    const double exact = MethodStatistic(data, choice, f);
+                    const std::string what = std::string(c.name) + " " + name + " f=" + std::to_string(f);
+                    EXPECT_NEAR(values[static_cast<std::size_t>(k)], exact, 1e-9 * std::fabs(exact) + 1e-12) << what;
+                }
+            }
+        }
+    }
+    // Only the harmonic methods, on a usable grid.
+    const MethodData data = Prepared(cases.front().obs);
+    double value = -1;
+    MethodChoice choice;
+    ASSERT_EQ(ParseMethod("pdm:10", choice), MethodOk);
+    EXPECT_EQ(FastHarmonicGrid(data, choice, 0.1, 0.01, 0, 1, &value), MethodBadOrder);
+    ASSERT_EQ(ParseMethod("harmonics:2", choice), MethodOk);
+    for (double first : {0.0, -0.1, std::nan("")})
+        EXPECT_EQ(FastHarmonicGrid(data, choice, first, 0.01, 0, 1, &value), MethodBadFrequency);
+    EXPECT_EQ(FastHarmonicGrid(data, choice, 0.1, 0.0, 0, 1, &value), MethodBadFrequency);
+    EXPECT_EQ(value, -1);
+}
+
 TEST(MethodDefinitions, BoxSearchOverEveryBoxOfEveryDuration)
 {
     struct BoxCase {

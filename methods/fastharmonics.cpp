@@ -1,0 +1,103 @@
+// The statistic of the harmonic fit and of the analysis of variance over an
+// even frequency grid from the sums of the non-uniform fast Fourier
+// transform, one transform a multiple of the grid's frequencies.
+#include <cmath>
+#include <vector>
+
+#include "methodsinternal.h"
+#include "nufft.h"
+
+namespace {
+
+// Below this share of the weight left to a harmonic's column the sums are
+// taken straight from the data.
+const double StraightRoomShare = 0.05;
+
+// The multiples j of the grid whose transforms hold the sums of 1..2H:
+// grid j gives j and 2j.
+std::vector<int> MultiplesFor(int harmonics)
+{
+    std::vector<int> multiples;
+    for (int j = 1; j <= 2 * harmonics; ++j)
+        if (j <= harmonics || j % 2 == 1)
+            multiples.push_back(j);
+    return multiples;
+}
+
+// The sums of grid frequency k gathered from the transforms of the multiples.
+void GatherSums(const std::vector<FastSums> &grids, const std::vector<int> &multiples, double weightTotal,
+                int harmonics, long k, HarmonicSums &sums)
+{
+    sums = HarmonicSums();
+    sums.harmonics = harmonics;
+    sums.cosine[0] = weightTotal;
+    for (std::size_t g = 0; g < multiples.size(); ++g) {
+        const int j = multiples[g];
+        const FastSums &s = grids[g];
+        const std::size_t at = static_cast<std::size_t>(k);
+        sums.cosine[j] = s.c1[at];
+        sums.sine[j] = s.s1[at];
+        if (2 * j <= 2 * harmonics) {
+            sums.cosine[2 * j] = s.c2[at];
+            sums.sine[2 * j] = s.s2[at];
+        }
+        if (j <= harmonics) {
+            sums.valueCosine[j] = s.yc[at];
+            sums.valueSine[j] = s.ys[at];
+        }
+    }
+}
+
+// Whether every harmonic's column keeps StraightRoomShare of the weight
+// after orthogonalisation against the columns before it.
+bool RoomyEnough(const HarmonicSums &sums)
+{
+    const int m = 2 * sums.harmonics + 1;
+    long double matrix[MaxHarmonicColumns * MaxHarmonicColumns], rhs[MaxHarmonicColumns];
+    HarmonicNormalEquations(sums, matrix, rhs);
+    return CholeskyFactor(matrix, m, StraightRoomShare * static_cast<long double>(sums.cosine[0]));
+}
+
+double StatisticOfPower(const MethodData &data, const MethodChoice &choice, double power)
+{
+    return choice.kind == MethodAov ? AovOfHarmonicPower(power, data.weighted, choice.order) : power;
+}
+
+} // namespace
+
+MethodError FastHarmonicGrid(const MethodData &data, const MethodChoice &choice, double first, double step,
+                             long intervals, int threads, double *values, bool *transformed)
+{
+    if (transformed != nullptr)
+        *transformed = false;
+    if (choice.kind != MethodHarmonics && choice.kind != MethodAov)
+        return MethodBadOrder;
+    if (const MethodError error = CheckMethodSpec(choice); error != MethodOk)
+        return error;
+    if (!std::isfinite(first) || !(first > 0) || !std::isfinite(step) || !(step > 0) || intervals < 0 ||
+        !std::isfinite(first + static_cast<double>(intervals) * step))
+        return MethodBadFrequency;
+    const int harmonics = choice.order;
+    const std::vector<int> multiples = MultiplesFor(harmonics);
+    std::vector<FastSums> grids;
+    for (int j : multiples) {
+        const FrequencyGrid grid = {NufftOk, j * first, j * step, intervals};
+        grids.push_back(ComputeFastSums(data.time.data(), data.value.data(), data.weight.data(), data.n, grid, threads));
+        if (grids.back().status != NufftOk) {
+            std::vector<double> frequencies(static_cast<std::size_t>(intervals) + 1);
+            for (long k = 0; k <= intervals; ++k)
+                frequencies[static_cast<std::size_t>(k)] = first + static_cast<double>(k) * step;
+            return EvaluateGrid(data, choice, frequencies.data(), intervals + 1, threads, values);
+        }
+    }
+    for (long k = 0; k <= intervals; ++k) {
+        HarmonicSums sums;
+        GatherSums(grids, multiples, data.weightTotal, harmonics, k, sums);
+        const double f = first + static_cast<double>(k) * step;
+        values[k] = RoomyEnough(sums) ? StatisticOfPower(data, choice, HarmonicPowerOfSums(sums, data.sumOfSquares))
+                                      : MethodStatistic(data, choice, f);
+    }
+    if (transformed != nullptr)
+        *transformed = true;
+    return MethodOk;
+}
