@@ -97,6 +97,18 @@ inline double StraightAov(const Observations &obs, double f, int harmonics)
     return (k - 2.0 * harmonics - 1) / (2.0 * harmonics) * (fit.total - fit.residual) / fit.residual;
 }
 
+// Whether observation i (of positive weight) lies in bin j of the cover
+// (0: bins [j/B, (j+1)/B); 1: the same shifted back by half a bin), by
+// comparing its phase with the bin's edges.
+inline bool InStraightBin(const Observations &obs, std::size_t i, double f, int bins, int cover, int j)
+{
+    const double low = (j - 0.5 * cover) / bins, high = (j + 1 - 0.5 * cover) / bins;
+    double phase = StraightPhase(obs, i, f);
+    if (cover == 1 && phase >= 1 - 0.5 / bins)
+        phase -= 1;
+    return WeightOf(obs, i) > 0 && phase >= low && phase < high;
+}
+
 // Stellingwerf (1978) with two covers: every bin of each cover is collected
 // by comparing the phases with its edges.
 inline double StraightPdm(const Observations &obs, double f, int bins, int &filled)
@@ -106,15 +118,10 @@ inline double StraightPdm(const Observations &obs, double f, int bins, int &fill
     filled = 0;
     for (int cover = 0; cover < 2; ++cover) {
         for (int j = 0; j < bins; ++j) {
-            const double low = (j - 0.5 * cover) / bins, high = (j + 1 - 0.5 * cover) / bins;
             std::vector<std::size_t> members;
-            for (std::size_t i = 0; i < obs.t.size(); ++i) {
-                double phase = StraightPhase(obs, i, f);
-                if (cover == 1 && phase >= 1 - 0.5 / bins)
-                    phase -= 1;
-                if (WeightOf(obs, i) > 0 && phase >= low && phase < high)
+            for (std::size_t i = 0; i < obs.t.size(); ++i)
+                if (InStraightBin(obs, i, f, bins, cover, j))
                     members.push_back(i);
-            }
             if (members.empty())
                 continue;
             double sw = 0, swy = 0;
@@ -146,15 +153,10 @@ inline double StraightSplitWithin(const Observations &obs, double f, int bins, c
     for (int cover = 0; cover < 2; ++cover)
         for (int j = 0; j < bins; ++j)
             for (int g = 0; g < 2; ++g) {
-                const double low = (j - 0.5 * cover) / bins, high = (j + 1 - 0.5 * cover) / bins;
                 std::vector<std::size_t> members;
-                for (std::size_t i = 0; i < obs.t.size(); ++i) {
-                    double phase = StraightPhase(obs, i, f);
-                    if (cover == 1 && phase >= 1 - 0.5 / bins)
-                        phase -= 1;
-                    if (WeightOf(obs, i) > 0 && phase >= low && phase < high && group[cycle[i]] == g)
+                for (std::size_t i = 0; i < obs.t.size(); ++i)
+                    if (InStraightBin(obs, i, f, bins, cover, j) && group[cycle[i]] == g)
                         members.push_back(i);
-                }
                 double sw = 0, swy = 0;
                 for (std::size_t i : members) {
                     sw += WeightOf(obs, i);
