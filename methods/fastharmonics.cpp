@@ -1,7 +1,10 @@
 // The statistic of the harmonic fit and of the analysis of variance over an
 // even frequency grid from the sums of the non-uniform fast Fourier
 // transform, one transform a multiple of the grid's frequencies.
+#include <algorithm>
 #include <cmath>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "methodsinternal.h"
@@ -48,19 +51,55 @@ void GatherSums(const std::vector<FastSums> &grids, const std::vector<int> &mult
     }
 }
 
-// Whether every harmonic's column keeps StraightRoomShare of the weight
-// after orthogonalisation against the columns before it.
-bool RoomyEnough(const HarmonicSums &sums)
-{
-    const int m = 2 * sums.harmonics + 1;
-    long double matrix[MaxHarmonicColumns * MaxHarmonicColumns], rhs[MaxHarmonicColumns];
-    HarmonicNormalEquations(sums, matrix, rhs);
-    return CholeskyFactor(matrix, m, StraightRoomShare * static_cast<long double>(sums.cosine[0]));
-}
-
 double StatisticOfPower(const MethodData &data, const MethodChoice &choice, double power)
 {
     return choice.kind == MethodAov ? AovOfHarmonicPower(power, data.weighted, choice.order) : power;
+}
+
+// The statistics of grid frequencies from .. to - 1 from the transforms.
+void StatisticsOfBlock(const MethodData &data, const MethodChoice &choice, const std::vector<FastSums> &grids,
+                       const std::vector<int> &multiples, double first, double step, long from, long to,
+                       double *values)
+{
+    for (long k = from; k < to; ++k) {
+        HarmonicSums sums;
+        GatherSums(grids, multiples, data.weightTotal, choice.order, k, sums);
+        const double f = first + static_cast<double>(k) * step;
+        bool roomy = false;
+        const double power = HarmonicPowerWithRoom(sums, data.sumOfSquares, StraightRoomShare, roomy);
+        values[k] = roomy ? StatisticOfPower(data, choice, power) : MethodStatistic(data, choice, f);
+    }
+}
+
+// The blocks of the grid side by side on 'threads' threads (0: as many as
+// the machine runs at once); a block whose thread the system refuses is
+// computed by the caller.  Each value is the same whatever the threads.
+void StatisticsOnThreads(const MethodData &data, const MethodChoice &choice, const std::vector<FastSums> &grids,
+                         const std::vector<int> &multiples, double first, double step, long count, int threads,
+                         double *values)
+{
+    long workers = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
+    workers = std::max(1L, std::min(workers, count));
+    std::vector<std::thread> pool;
+    const long block = count / workers, extra = count % workers;
+    long from = 0;
+    for (long w = 0; w < workers; ++w) {
+        const long to = from + block + (w < extra ? 1 : 0);
+        bool started = false;
+        if (w < workers - 1) {
+            try {
+                pool.emplace_back(StatisticsOfBlock, std::cref(data), std::cref(choice), std::cref(grids),
+                                  std::cref(multiples), first, step, from, to, values);
+                started = true;
+            } catch (const std::system_error &) {
+            }
+        }
+        if (!started)
+            StatisticsOfBlock(data, choice, grids, multiples, first, step, from, to, values);
+        from = to;
+    }
+    for (std::thread &worker : pool)
+        worker.join();
 }
 
 } // namespace
@@ -90,13 +129,7 @@ MethodError FastHarmonicGrid(const MethodData &data, const MethodChoice &choice,
             return EvaluateGrid(data, choice, frequencies.data(), intervals + 1, threads, values);
         }
     }
-    for (long k = 0; k <= intervals; ++k) {
-        HarmonicSums sums;
-        GatherSums(grids, multiples, data.weightTotal, harmonics, k, sums);
-        const double f = first + static_cast<double>(k) * step;
-        values[k] = RoomyEnough(sums) ? StatisticOfPower(data, choice, HarmonicPowerOfSums(sums, data.sumOfSquares))
-                                      : MethodStatistic(data, choice, f);
-    }
+    StatisticsOnThreads(data, choice, grids, multiples, first, step, intervals + 1, threads, values);
     if (transformed != nullptr)
         *transformed = true;
     return MethodOk;

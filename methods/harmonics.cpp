@@ -141,15 +141,17 @@ void BackSubstitute(const long double *factor, int m, long double *rhs)
     }
 }
 
-double HarmonicPowerOfSums(const HarmonicSums &sums, double sumOfSquares)
+double HarmonicPowerWithRoom(const HarmonicSums &sums, double sumOfSquares, double leastShare, bool &roomy)
 {
+    roomy = false;
     if (sums.harmonics < 1 || sums.harmonics > MaxHarmonics)
         return 0;
     const int m = 2 * sums.harmonics + 1;
     long double matrix[MaxHarmonicColumns * MaxHarmonicColumns], rhs[MaxHarmonicColumns];
     HarmonicNormalEquations(sums, matrix, rhs);
-    if (!CholeskyFactor(matrix, m, NoRoomShare * static_cast<long double>(sums.cosine[0])))
+    if (!CholeskyFactor(matrix, m, leastShare * static_cast<long double>(sums.cosine[0])))
         return 0;
+    roomy = true;
     ForwardSubstitute(matrix, m, rhs);
     // The components along the orthonormalised columns; the first, along
     // the constant, is what the mean explains and is left out.
@@ -158,6 +160,12 @@ double HarmonicPowerOfSums(const HarmonicSums &sums, double sumOfSquares)
         explained += rhs[j] * rhs[j];
     const double power = static_cast<double>(explained / sumOfSquares);
     return std::isfinite(power) ? power : 0;
+}
+
+double HarmonicPowerOfSums(const HarmonicSums &sums, double sumOfSquares)
+{
+    bool roomy = false;
+    return HarmonicPowerWithRoom(sums, sumOfSquares, NoRoomShare, roomy);
 }
 
 double HarmonicPower(const MethodData &data, double f, int harmonics)

@@ -30,6 +30,11 @@ double ObservationPhase(double t, double origin, double f);
 const int MaxHarmonicColumns = 2 * MaxHarmonics + 1;
 void HarmonicNormalEquations(const HarmonicSums &sums, long double *matrix, long double *rhs);
 
+// HarmonicPowerOfSums with the least room a column must keep given as a
+// share of the weights' total; roomy tells whether every column kept it
+// (the power is 0 when not).
+double HarmonicPowerWithRoom(const HarmonicSums &sums, double sumOfSquares, double leastShare, bool &roomy);
+
 // Replaces the lower triangle of the m x m symmetric matrix by its
 // Cholesky factor L (A = L L^T).  False when a column has no room: its
 // pivot is not above 'least'.

@@ -229,10 +229,18 @@ TEST(MethodDefinitions, HarmonicGridFromTheFastTransform)
             }
         }
     }
-    // Only the harmonic methods, on a usable grid.
+    // The same doubles whatever the threads.
     const MethodData data = Prepared(cases.front().obs);
-    double value = -1;
     MethodChoice choice;
+    ASSERT_EQ(ParseMethod("aov:3", choice), MethodOk);
+    std::vector<double> one(3001), many(3001);
+    ASSERT_EQ(FastHarmonicGrid(data, choice, 0.05, 1.0 / 2048, 3000, 1, one.data()), MethodOk);
+    for (int threads : {0, 3, 7}) {
+        ASSERT_EQ(FastHarmonicGrid(data, choice, 0.05, 1.0 / 2048, 3000, threads, many.data()), MethodOk);
+        EXPECT_EQ(many, one) << threads;
+    }
+    // Only the harmonic methods, on a usable grid.
+    double value = -1;
     ASSERT_EQ(ParseMethod("pdm:10", choice), MethodOk);
     EXPECT_EQ(FastHarmonicGrid(data, choice, 0.1, 0.01, 0, 1, &value), MethodBadOrder);
     ASSERT_EQ(ParseMethod("harmonics:2", choice), MethodOk);
