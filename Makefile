@@ -8,8 +8,8 @@
 # make install installs programs, manual pages and the Python module (PREFIX, DESTDIR)
 # make sanitize builds everything with the address and undefined-behaviour
 #               sanitizers in build-asan/ and runs every test there
-# make tsan     builds the engine's and the survey run's tests with the thread
-#               sanitizer in build-tsan/ and runs them there
+# make tsan     builds the engine's, the survey run's and the methods' threaded
+#               tests with the thread sanitizer in build-tsan/ and runs them there
 MAKEFLAGS += --no-print-directory
 BUILD ?= build
 SANITIZE_BUILD ?= build-asan
@@ -71,9 +71,10 @@ tsan: test-deps
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_CXX_FLAGS="$(TSAN_FLAGS)" -DCMAKE_C_FLAGS="$(TSAN_FLAGS)" \
 		-DCMAKE_EXE_LINKER_FLAGS="$(TSAN_FLAGS)" > /dev/null
-	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target engine_test kalidor kalidor_survey_test
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target engine_test kalidor kalidor_survey_test methods_test
 	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 exitcode=66" \
-		ctest --output-on-failure -j $(JOBS) -R '^(Engine|SurveyRun)\.'
+		ctest --output-on-failure -j $(JOBS) \
+		-R '^(Engine|SurveyRun)\.|^MethodSearch\.GridValues|^MethodDefinitions\.HarmonicGridFromTheFastTransform'
 
 install: programs
 	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
