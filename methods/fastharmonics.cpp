@@ -16,6 +16,13 @@ namespace {
 // taken straight from the data.
 const double StraightRoomShare = 0.05;
 
+// The grid is transformed in blocks of frequencies, so that the sums of
+// all the multiples of a block stay some 2^18 frequencies (12 MB) however
+// large the grid: the cost of a block beyond its FFTs is spreading the
+// observations once a multiple.
+const long SumsInMemory = 262144;
+const long MinimumBlock = 4096;
+
 // The multiples j of the grid whose transforms hold the sums of 1..2H:
 // grid j gives j and 2j.
 std::vector<int> MultiplesFor(int harmonics)
@@ -118,18 +125,24 @@ MethodError FastHarmonicGrid(const MethodData &data, const MethodChoice &choice,
         return MethodBadFrequency;
     const int harmonics = choice.order;
     const std::vector<int> multiples = MultiplesFor(harmonics);
-    std::vector<FastSums> grids;
-    for (int j : multiples) {
-        const FrequencyGrid grid = {NufftOk, j * first, j * step, intervals};
-        grids.push_back(ComputeFastSums(data.time.data(), data.value.data(), data.weight.data(), data.n, grid, threads));
-        if (grids.back().status != NufftOk) {
-            std::vector<double> frequencies(static_cast<std::size_t>(intervals) + 1);
-            for (long k = 0; k <= intervals; ++k)
-                frequencies[static_cast<std::size_t>(k)] = first + static_cast<double>(k) * step;
-            return EvaluateGrid(data, choice, frequencies.data(), intervals + 1, threads, values);
+    const long block = std::max(MinimumBlock, SumsInMemory / static_cast<long>(multiples.size()));
+    for (long from = 0; from <= intervals; from += block) {
+        const long last = std::min(intervals, from + block - 1);
+        const double blockFirst = first + static_cast<double>(from) * step;
+        std::vector<FastSums> grids;
+        for (int j : multiples) {
+            const FrequencyGrid grid = {NufftOk, j * blockFirst, j * step, last - from};
+            grids.push_back(
+                ComputeFastSums(data.time.data(), data.value.data(), data.weight.data(), data.n, grid, threads));
+            if (grids.back().status != NufftOk) {
+                std::vector<double> frequencies(static_cast<std::size_t>(intervals) + 1);
+                for (long k = 0; k <= intervals; ++k)
+                    frequencies[static_cast<std::size_t>(k)] = first + static_cast<double>(k) * step;
+                return EvaluateGrid(data, choice, frequencies.data(), intervals + 1, threads, values);
+            }
         }
+        StatisticsOnThreads(data, choice, grids, multiples, blockFirst, step, last - from + 1, threads, values + from);
     }
-    StatisticsOnThreads(data, choice, grids, multiples, first, step, intervals + 1, threads, values);
     if (transformed != nullptr)
         *transformed = true;
     return MethodOk;

@@ -351,9 +351,10 @@ MethodError EvaluateGrid(const MethodData &data, const MethodChoice &choice, con
 // orthogonalisation, the transform's error of the sums (some 1e-13 of the
 // weight) would be magnified; there the value is MethodStatistic itself.
 // So every value is within about 1e-9 of MethodStatistic (aov elsewhere
-// from the harmonic power by AovOfHarmonicPower).  Memory: the
-// transform's grids of some 5 (K + 1) complex cells and six vectors of
-// K + 1 doubles a grid j.  MethodBadOrder for another method;
+// from the harmonic power by AovOfHarmonicPower).  The grid is taken in
+// blocks of at most 2^18 / (the multiples) frequencies (at least 4096), so
+// that memory stays some 12 MB of sums and the transform's grids of one
+// block.  MethodBadOrder for another method;
 // MethodBadFrequency for a grid that is not finite and positive; false in
 // 'transformed' (and the values computed straight, by EvaluateGrid) when
 // the transform refuses the grid or lacks memory.

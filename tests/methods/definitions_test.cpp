@@ -239,6 +239,16 @@ TEST(MethodDefinitions, HarmonicGridFromTheFastTransform)
         ASSERT_EQ(FastHarmonicGrid(data, choice, 0.05, 1.0 / 2048, 3000, threads, many.data()), MethodOk);
         EXPECT_EQ(many, one) << threads;
     }
+    // A grid of several blocks (12 harmonics: 18 transforms, blocks of
+    // 14563 frequencies) is the same as one taken at once.
+    ASSERT_EQ(ParseMethod("harmonics:12", choice), MethodOk);
+    std::vector<double> blocks(40001);
+    ASSERT_EQ(FastHarmonicGrid(data, choice, 0.01, 1.0 / 16384, 40000, 2, blocks.data()), MethodOk);
+    for (long k = 0; k <= 40000; k += 397) {
+        const double f = 0.01 + static_cast<double>(k) / 16384;
+        const double exact = MethodStatistic(data, choice, f);
+        EXPECT_NEAR(blocks[static_cast<std::size_t>(k)], exact, 1e-9 * std::fabs(exact) + 1e-12) << f;
+    }
     // Only the harmonic methods, on a usable grid.
     double value = -1;
     ASSERT_EQ(ParseMethod("pdm:10", choice), MethodOk);
