@@ -356,9 +356,10 @@ TEST(ExtremaRun, SurveyRecordsCarryTheExtremaAndTheirRefusalsAsNotes)
         EXPECT_EQ(records[k]["extrema"], Json::parse(batch.out)["extrema"]);
         // Notes there may be (correlated residuals of a Mira's one sine),
         // but none about the extrema.
-        if (records[k].contains("notes"))
+        if (records[k].contains("notes")) {
             for (const Json &note : records[k]["notes"])
                 EXPECT_EQ(note.get<std::string>().find("extrema"), std::string::npos) << note;
+        }
     }
     const Json &refused = records[1];
     EXPECT_FALSE(refused["peaks"].empty());
