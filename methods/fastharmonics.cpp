@@ -3,8 +3,6 @@
 // transform, one transform a multiple of the grid's frequencies.
 #include <algorithm>
 #include <cmath>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "methodsinternal.h"
@@ -78,37 +76,6 @@ void StatisticsOfBlock(const MethodData &data, const MethodChoice &choice, const
     }
 }
 
-// The blocks of the grid side by side on 'threads' threads (0: as many as
-// the machine runs at once); a block whose thread the system refuses is
-// computed by the caller.  Each value is the same whatever the threads.
-void StatisticsOnThreads(const MethodData &data, const MethodChoice &choice, const std::vector<FastSums> &grids,
-                         const std::vector<int> &multiples, double first, double step, long count, int threads,
-                         double *values)
-{
-    long workers = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-    workers = std::max(1L, std::min(workers, count));
-    std::vector<std::thread> pool;
-    const long block = count / workers, extra = count % workers;
-    long from = 0;
-    for (long w = 0; w < workers; ++w) {
-        const long to = from + block + (w < extra ? 1 : 0);
-        bool started = false;
-        if (w < workers - 1) {
-            try {
-                pool.emplace_back(StatisticsOfBlock, std::cref(data), std::cref(choice), std::cref(grids),
-                                  std::cref(multiples), first, step, from, to, values);
-                started = true;
-            } catch (const std::system_error &) {
-            }
-        }
-        if (!started)
-            StatisticsOfBlock(data, choice, grids, multiples, first, step, from, to, values);
-        from = to;
-    }
-    for (std::thread &worker : pool)
-        worker.join();
-}
-
 } // namespace
 
 MethodError FastHarmonicGrid(const MethodData &data, const MethodChoice &choice, double first, double step,
@@ -118,7 +85,7 @@ MethodError FastHarmonicGrid(const MethodData &data, const MethodChoice &choice,
         *transformed = false;
     if (choice.kind != MethodHarmonics && choice.kind != MethodAov)
         return MethodBadOrder;
-    if (const MethodError error = CheckMethodSpec(choice); error != MethodOk)
+    if (const MethodError error = CheckMethodChoice(choice); error != MethodOk)
         return error;
     if (!std::isfinite(first) || !(first > 0) || !std::isfinite(step) || !(step > 0) || intervals < 0 ||
         !std::isfinite(first + static_cast<double>(intervals) * step))
@@ -141,7 +108,9 @@ MethodError FastHarmonicGrid(const MethodData &data, const MethodChoice &choice,
                 return EvaluateGrid(data, choice, frequencies.data(), intervals + 1, threads, values);
             }
         }
-        StatisticsOnThreads(data, choice, grids, multiples, blockFirst, step, last - from + 1, threads, values + from);
+        RunBlocksOnThreads(last - from + 1, threads, [&](long begin, long end) {
+            StatisticsOfBlock(data, choice, grids, multiples, blockFirst, step, begin, end, values + from);
+        });
     }
     if (transformed != nullptr)
         *transformed = true;

@@ -116,7 +116,7 @@ int MethodHarmonicsOf(const MethodChoice &choice)
     return 0;
 }
 
-MethodError CheckMethodSpec(const MethodChoice &choice)
+MethodError CheckMethodChoice(const MethodChoice &choice)
 {
     switch (choice.kind) {
     case MethodDcdft:
@@ -149,36 +149,12 @@ double MethodStatistic(const MethodData &data, const MethodChoice &choice, doubl
     return 0;
 }
 
-namespace {
-
-void EvaluateBlock(const MethodData &data, const MethodChoice &choice, const double *frequencies, long first, long last,
-                   double *values)
-{
-    for (long j = first; j < last; ++j)
-        values[j] = MethodStatistic(data, choice, frequencies[j]);
-}
-
-// Starts a thread on the block; false when the system gives no thread,
-// and then the caller computes the block itself.
-bool StartBlock(std::vector<std::thread> &pool, const MethodData &data, const MethodChoice &choice,
-                const double *frequencies, long first, long last, double *values)
-{
-    try {
-        pool.emplace_back(EvaluateBlock, std::cref(data), std::cref(choice), frequencies, first, last, values);
-    } catch (const std::system_error &) {
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 MethodError EvaluateGrid(const MethodData &data, const MethodChoice &choice, const double *frequencies, long count,
                          int threads, double *values)
 {
     if (threads < 0)
         return MethodBadThreads;
-    const MethodError error = CheckMethodSpec(choice);
+    const MethodError error = CheckMethodChoice(choice);
     if (error != MethodOk)
         return error;
     for (long j = 0; j < count; ++j)
@@ -186,23 +162,37 @@ MethodError EvaluateGrid(const MethodData &data, const MethodChoice &choice, con
             return MethodBadFrequency;
     if (count <= 0)
         return MethodOk;
+    RunBlocksOnThreads(count, threads, [&](long from, long to) {
+        for (long j = from; j < to; ++j)
+            values[j] = MethodStatistic(data, choice, frequencies[j]);
+    });
+    return MethodOk;
+}
+
+void RunBlocksOnThreads(long count, int threads, const std::function<void(long from, long to)> &block)
+{
+    if (count <= 0)
+        return;
     long workers = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
     workers = std::min(workers, count);
-    if (workers == 1) {
-        EvaluateBlock(data, choice, frequencies, 0, count, values);
-        return MethodOk;
-    }
     std::vector<std::thread> pool;
     pool.reserve(static_cast<std::size_t>(workers - 1));
-    const long block = count / workers, extra = count % workers;
-    long first = 0;
+    const long size = count / workers, extra = count % workers;
+    long from = 0;
     for (long k = 0; k < workers; ++k) {
-        const long last = first + block + (k < extra ? 1 : 0);
-        if (k == workers - 1 || !StartBlock(pool, data, choice, frequencies, first, last, values))
-            EvaluateBlock(data, choice, frequencies, first, last, values);
-        first = last;
+        const long to = from + size + (k < extra ? 1 : 0);
+        bool started = false;
+        if (k < workers - 1) {
+            try {
+                pool.emplace_back(block, from, to);
+                started = true;
+            } catch (const std::system_error &) {
+            }
+        }
+        if (!started)
+            block(from, to);
+        from = to;
     }
     for (std::thread &worker : pool)
         worker.join();
-    return MethodOk;
 }

@@ -1,6 +1,9 @@
 // What the method modules share and callers do not see: the angle and
-// phase of an observation and the small linear algebra of the harmonic fit.
+// phase of an observation, the small linear algebra of the harmonic fit
+// and the blocks of a grid on threads.
 #pragma once
+#include <functional>
+
 #include "methods.h"
 
 // 2 pi in extended precision, the constant of the program's spectrum.
@@ -43,3 +46,9 @@ bool CholeskyFactor(long double *matrix, int m, long double least);
 void ForwardSubstitute(const long double *factor, int m, long double *rhs);
 // Solves L^T x = z in place (back substitution).
 void BackSubstitute(const long double *factor, int m, long double *rhs);
+
+// Calls block(from, to) for contiguous blocks covering 0 .. count - 1, side
+// by side on 'threads' threads (0: as many as the machine runs at once;
+// never more than count); a block whose thread the system refuses is
+// computed by the caller.  Returns when every block is done.
+void RunBlocksOnThreads(long count, int threads, const std::function<void(long from, long to)> &block);
