@@ -26,6 +26,18 @@ struct CoverOverlap {
     double same = 0, next = 0;
 };
 
+// The bins of both covers of a phase times B (0 <= scaled < B): 'first' of
+// the first cover, 0..B-1, and 'second' of the cover shifted by half a bin,
+// B..2B-1 (its bin 0 spans the phase 1 - 1/(2B) .. 1/(2B)).
+void CoverBinsOf(double scaled, int bins, int &first, int &second)
+{
+    first = std::min(std::max(static_cast<int>(scaled), 0), bins - 1);
+    int shifted = std::max(static_cast<int>(scaled + 0.5), 0);
+    if (shifted >= bins)
+        shifted -= bins;
+    second = bins + shifted;
+}
+
 } // namespace
 
 PdmValue PdmAt(const MethodData &data, double f, int bins)
@@ -44,19 +56,16 @@ PdmValue PdmAt(const MethodData &data, double f, int bins)
         const double w = data.weight[i];
         if (w == 0)
             continue;
-        const double scaled = ObservationPhase(data.time[i], data.origin, f) * bins;
-        const int first = std::min(static_cast<int>(scaled), bins - 1);
-        int second = static_cast<int>(scaled + 0.5);
-        if (second >= bins)
-            second -= bins;
+        int first = 0, second = 0;
+        CoverBinsOf(ObservationPhase(data.time[i], data.origin, f) * bins, bins, first, second);
         firstOf[i] = first;
-        secondOf[i] = bins + second;
-        for (PhaseBin *b : {&bin[first], &bin[bins + second]}) {
+        secondOf[i] = second;
+        for (PhaseBin *b : {&bin[first], &bin[second]}) {
             ++b->count;
             b->weight += w;
             b->weightedSum += w * data.value[i];
         }
-        (second == first ? overlap[first].same : overlap[first].next) += w;
+        (second - bins == first ? overlap[first].same : overlap[first].next) += w;
     }
     long counted = 0;
     for (int j = 0; j < 2 * bins; ++j) {
@@ -176,12 +185,7 @@ AlternateCycles PdmAlternateCycles(const MethodData &data, double f, int bins, i
         // near a whole number of cycles lies in the bin of its own cycle.
         const long double cycles = (static_cast<long double>(data.time[i]) - data.origin) * f;
         const long double whole = std::floor(cycles);
-        const double scaled = static_cast<double>(cycles - whole) * bins;
-        firstOf[i] = std::min(std::max(static_cast<int>(scaled), 0), bins - 1);
-        int second = static_cast<int>(scaled + 0.5);
-        if (second >= bins)
-            second -= bins;
-        secondOf[i] = bins + std::max(second, 0);
+        CoverBinsOf(static_cast<double>(cycles - whole) * bins, bins, firstOf[i], secondOf[i]);
         cycleOf[i] = static_cast<int>(std::min(std::max(whole - first, 0.0L), static_cast<long double>(result.cycles - 1)));
     }
     std::vector<PhaseBin> split;
