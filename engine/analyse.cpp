@@ -222,14 +222,6 @@ bool MakeFrequencyGridOf(Analysis &a, GridReport &grid, AnalysisOutcome &outcome
     return true;
 }
 
-// The transform of the pass: the settings' choice, or the cheaper one.
-bool FastTransformWanted(const Analysis &a)
-{
-    if (!a.grid.evenInFrequency || a.settings.transform == TransformExact)
-        return false;
-    return a.settings.transform == TransformFast || FastTransformIsCheaper(a.n, a.grid.intervals + 1);
-}
-
 void DescribeData(const Analysis &a, PeriodReport &r)
 {
     DescribeCurveData(a.curve, a.n, a.earliest, a.latest, a.mean, a.grid, r);
@@ -671,7 +663,7 @@ bool PrepareAnalysis(Analysis &a, AnalysisOutcome &outcome)
                        "the magnitudes are too large: no spectrum can be computed");
     if (!a.grid.evenInFrequency)
         a.grid = MakePeriodGrid(a.settings.minimumPeriod, a.settings.maximumPeriod, a.intervals);
-    a.fast = FastTransformWanted(a);
+    a.fast = FastTransformChosen(a.settings.transform, a.grid, a.n);
     outcome.report.grid.transform = a.fast ? "fast" : "exact";
     PrepareWeightedSpectrumTerms(a.terms, a.t, a.centred.data(), a.w, a.n);
     return true;

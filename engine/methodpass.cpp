@@ -13,8 +13,8 @@ namespace {
 // Grid points evaluated at once: large enough for the threads to share,
 // small enough that the chunk's arrays stay a few hundred kilobytes.
 const long ChunkPoints = 16384;
-// With the fast transform: enough that one transform serves many points,
-// few enough that its grids stay some tens of megabytes.
+// With the fast transform: enough that one transform serves many points
+// (the transform bounds its own memory).
 const long FastChunkPoints = 262144;
 
 // The false alarm whose statistic the report gives as its level.
@@ -120,15 +120,12 @@ std::vector<Candidate> DistinctCandidates(std::vector<Candidate> candidates, dou
 }
 
 // Whether the pass takes the harmonics' sums from the fast transform: the
-// harmonic fit and the analysis of variance on a grid even in frequency,
-// when asked for or cheaper.
+// harmonic fit and the analysis of variance only.
 bool FastMethodPass(const MethodData &data, const MethodChoice &choice, const AnalysisSettings &settings,
                     const PeriodGrid &grid)
 {
-    if ((choice.kind != MethodHarmonics && choice.kind != MethodAov) || !grid.evenInFrequency ||
-        settings.transform == TransformExact)
-        return false;
-    return settings.transform == TransformFast || FastTransformIsCheaper(data.weighted, grid.intervals + 1);
+    return (choice.kind == MethodHarmonics || choice.kind == MethodAov) &&
+           FastTransformChosen(settings.transform, grid, data.weighted);
 }
 
 // The statistics of grid points first .. first + count - 1 (periods
@@ -289,13 +286,20 @@ std::vector<Candidate> CheckAlternateCycles(const MethodData &data, const Method
 
 } // namespace
 
+bool FastTransformChosen(TransformChoice transform, const PeriodGrid &grid, long observations)
+{
+    if (!grid.evenInFrequency || transform == TransformExact)
+        return false;
+    return transform == TransformFast || FastTransformIsCheaper(observations, grid.intervals + 1);
+}
+
 bool UsesMethodPass(const AnalysisSettings &settings)
 {
     // Durations without a box search are refused by the method pass.
     return !IsDcdftName(settings.method) || !settings.durations.empty();
 }
 
-bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodChoice &choice, EngineError &error)
+bool MethodChoiceOfSettings(const AnalysisSettings &settings, MethodChoice &choice, EngineError &error)
 {
     choice = MethodChoice();
     if (!IsDcdftName(settings.method) && ParseMethod(settings.method, choice) != MethodOk) {
@@ -310,7 +314,7 @@ bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodChoice &choice
         }
         choice.box.durations = settings.durations;
     }
-    if (CheckMethodSpec(choice) != MethodOk) {
+    if (CheckMethodChoice(choice) != MethodOk) {
         error = {"Nepouzitelne delky zakryti.", "box durations must lie between 0 and 0.5 of the period"};
         return false;
     }
@@ -336,7 +340,7 @@ bool RunMethodPass(const LightCurve &curve, const double *weights, const Analysi
                    PeriodReport &report, EngineError &error)
 {
     MethodChoice choice;
-    if (!MethodSpecOfSettings(settings, choice, error))
+    if (!MethodChoiceOfSettings(settings, choice, error))
         return false;
     MethodData data;
     if (!PrepareCurve(curve, weights, data)) {
@@ -382,7 +386,7 @@ int FoldHarmonicsOf(const AnalysisSettings &settings)
         return settings.foldHarmonics;
     MethodChoice choice;
     EngineError error;
-    if (!MethodSpecOfSettings(settings, choice, error))
+    if (!MethodChoiceOfSettings(settings, choice, error))
         return 0;
     const int own = MethodHarmonicsOf(choice);
     return own > 0 ? own : DefaultFoldHarmonics;

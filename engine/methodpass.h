@@ -10,6 +10,12 @@
 #include "engine.h"
 #include "methods.h"
 
+// Whether a pass over grid takes its sums from the fast transform: only on
+// a grid even in frequency; always with TransformFast, never with
+// TransformExact, and with TransformAutomatic when it is the cheaper for
+// this many observations and grid points.
+bool FastTransformChosen(TransformChoice transform, const PeriodGrid &grid, long observations);
+
 // True when settings.method names a method other than the one-sine
 // spectrum ("" and "dcdft" are the one-sine spectrum), or durations are
 // given (which only the method pass can refuse when they come without bls).
@@ -18,7 +24,7 @@ bool UsesMethodPass(const AnalysisSettings &settings);
 // Reads settings.method and settings.durations into choice ("" as dcdft).
 // False and the refusal (Czech and English) for an unknown name, an order
 // out of range, durations outside (0, 0.5), or durations without bls.
-bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodChoice &choice, EngineError &error);
+bool MethodChoiceOfSettings(const AnalysisSettings &settings, MethodChoice &choice, EngineError &error);
 
 // The magnitudes are weighted with weights[0..n-1] (1 / sigma^2, the
 // analysis' own) or all alike when weights is nullptr.
@@ -40,7 +46,12 @@ bool MethodSpecOfSettings(const AnalysisSettings &settings, MethodChoice &choice
 // ("f_distribution_band", "beta_single_frequency" or "none") and significanceLevel (the
 // statistic of a 5 % false alarm over the band where the method has one,
 // NaN otherwise) are set.  False and the refusal when the method is not
-// usable (see MethodSpecOfSettings); then no hook was called.
+// usable (see MethodChoiceOfSettings); then no hook was called.
+// harmonics and aov take the statistics of the grid from the fast
+// transform when FastTransformChosen says so (report.grid.transform says
+// which).  Phase dispersion tests the alternate cycles of its best peak
+// (report.alternateCycles) and, when they differ, puts the least theta
+// near twice that period first.
 bool RunMethodPass(const LightCurve &curve, const double *weights, const AnalysisSettings &settings,
                    const AnalysisHooks &hooks, const PeriodGrid &grid, const std::function<PeakReport(double frequency)> &describePeak,
                    PeriodReport &report, EngineError &error);
