@@ -325,9 +325,9 @@ bool MethodLowIsBest(MethodKind kind);
 // the others.
 int MethodHarmonicsOf(const MethodChoice &choice);
 // Checks the order and the box options of choice.
-MethodError CheckMethodSpec(const MethodChoice &choice);
+MethodError CheckMethodChoice(const MethodChoice &choice);
 
-// The method's statistic at frequency f.  Assumes CheckMethodSpec gave
+// The method's statistic at frequency f.  Assumes CheckMethodChoice gave
 // MethodOk and f > 0.
 double MethodStatistic(const MethodData &data, const MethodChoice &choice, double f);
 
@@ -335,7 +335,7 @@ double MethodStatistic(const MethodData &data, const MethodChoice &choice, doubl
 // the frequencies split into 'threads' contiguous blocks computed side by
 // side (0: as many threads as the machine runs at once; never more threads
 // than frequencies).  Each value is the same double whatever the threads.
-// MethodBadThreads, MethodBadFrequency or the error of CheckMethodSpec,
+// MethodBadThreads, MethodBadFrequency or the error of CheckMethodChoice,
 // and then values are not written.
 MethodError EvaluateGrid(const MethodData &data, const MethodChoice &choice, const double *frequencies, long count,
                          int threads, double *values);
