@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <random>
 #include <string>
 
 #include "engine.h"
 #include "extremastep.h"
-#include "reportwriter.h"
+#include "writtenreport.h"
 
 namespace {
 
@@ -107,13 +106,7 @@ TEST(ExtremaStep, TextReportEndsWithTheExtremaAndTheirFits)
     s.extremaPeriod = 7;
     const AnalysisOutcome outcome = AnalyseLightCurve(CosineStar(false), s);
     ASSERT_TRUE(outcome.ok);
-    char *buffer = nullptr;
-    std::size_t length = 0;
-    std::FILE *memory = open_memstream(&buffer, &length);
-    WriteTextReport(outcome.report, memory);
-    std::fclose(memory);
-    const std::string text(buffer, length);
-    std::free(buffer);
+    const std::string text = WrittenTextReport(outcome.report);
     for (const char *part : {"\nTimes of minimum brightness:\n  Period:          7 d (given)\n",
                              "  Window:          0.25 of the period (1.75 d)\n",
                              "\nLinear ephemeris fitted to the O-C:\n", "\nQuadratic ephemeris fitted to the O-C:\n",

@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,7 +13,7 @@
 #include "engine.h"
 #include "made_up.h"
 #include "methodpass.h"
-#include "reportwriter.h"
+#include "writtenreport.h"
 
 namespace {
 
@@ -37,18 +35,6 @@ AnalysisSettings Settings(double pmin, double pmax, long intervals, const std::s
     s.method = method;
     s.threads = 1;
     return s;
-}
-
-std::string WrittenText(const PeriodReport &report)
-{
-    char *text = nullptr;
-    std::size_t size = 0;
-    std::FILE *out = open_memstream(&text, &size);
-    WriteTextReport(report, out);
-    std::fclose(out);
-    std::string written(text, size);
-    std::free(text);
-    return written;
 }
 
 AnalysisOutcome Analyse(const LightCurve &curve, const AnalysisSettings &s)
@@ -215,14 +201,14 @@ TEST(MethodPass, AlternateCyclesBeyondTheRange)
     EXPECT_TRUE(a.beyondRange);
     EXPECT_FALSE(a.doubled);
     EXPECT_NEAR(o.report.peaks.at(0).period, period / 2, 1e-3 * period);
-    const std::string text = WrittenText(o.report);
+    const std::string text = WrittenTextReport(o.report);
     EXPECT_NE(text.find("Alternate cycles:  differ at 1.1"), std::string::npos) << text;
     EXPECT_NE(text.find("twice that is beyond the longest trial period"), std::string::npos) << text;
 }
 
-// Stars whose cycles differ only by chance or by their own changes keep
-// the period of the least theta: delta Cep, a Mira of unequal maxima (S Ori)
-// and, in the share the test's probability promises, made-up pulsators.
+// Stars whose cycles differ only by their own changes keep the period of
+// the least theta: delta Cep and a Mira of unequal maxima (S Ori).  (How
+// often chance alone doubles is the methods' simulation.)
 TEST(MethodPass, AlternateCyclesAlikeForPulsators)
 {
     const AnalysisOutcome cepheid = Analyse(CurveOf(DeltaCepheiTable()), Settings(3, 8, 0, "pdm:10"));
@@ -232,18 +218,6 @@ TEST(MethodPass, AlternateCyclesAlikeForPulsators)
     const AnalysisOutcome mira = Analyse(CurveOf(JulianDateFile("sori.jud")), Settings(200, 700, 0, "pdm:10"));
     EXPECT_FALSE(mira.report.alternateCycles.doubled);
     EXPECT_NEAR(mira.report.peaks.at(0).period, 415, 20);
-    // 60 pulsators of 3 harmonics: a doubling has the chance 1 / 200 each,
-    // so that more than 3 would happen less than once in 3000 runs.
-    int doubled = 0;
-    for (unsigned seed = 100; seed < 160; ++seed) {
-        const double period = 0.5 + 0.07 * (seed - 100);
-        AnalysisSettings s = Settings(0.6 * period, 1.4 * period, 0, "pdm:10");
-        s.peaks = 1;
-        const AnalysisOutcome o = Analyse(CurveOf(Pulsator(seed, period, false)), s);
-        doubled += o.report.alternateCycles.doubled;
-        EXPECT_LT(o.report.alternateCycles.probability, 1.0 + 1e-12);
-    }
-    EXPECT_LE(doubled, 3);
 }
 
 TEST(MethodPass, BoxOfAnEclipsingBinary)

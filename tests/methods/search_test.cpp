@@ -1,6 +1,6 @@
 // The methods at work: made-up eclipsing binaries found at their period by
 // the box search and phase dispersion where one sine finds half of it, the
-// real delta Cep table, the grid evaluator over threads, what the weights
+// real Cepheids kept with the tests, the grid evaluator over threads, what the weights
 // and the order of the observations may and may not change, and the
 // method names and errors.
 #include <gtest/gtest.h>
@@ -33,7 +33,7 @@ std::vector<double> FrequencyGrid(double shortestPeriod, double longestPeriod, d
     return frequencies;
 }
 
-MethodChoice Spec(const std::string &name)
+MethodChoice ChoiceOf(const std::string &name)
 {
     MethodChoice choice;
     EXPECT_EQ(ParseMethod(name, choice), MethodOk) << name;
@@ -62,7 +62,7 @@ TEST(MethodSearch, EclipsingBinariesAtTheirPeriodWhereOneSineFindsHalf)
         {2, 1.7431, 53011.37, 0.03},
         {3, 4.1123, 53002.05, 0.02},
     };
-    MethodChoice bls = Spec("bls");
+    MethodChoice bls = ChoiceOf("bls");
     bls.box.durations = {0.05, 0.1, 0.15};
     bls.box.bins = 100;
     for (const BinaryCase &b : binaries) {
@@ -75,15 +75,15 @@ TEST(MethodSearch, EclipsingBinariesAtTheirPeriodWhereOneSineFindsHalf)
         // peaks of two seasons.
         const std::vector<double> frequencies = FrequencyGrid(0.4 * b.period, 2.2 * b.period, 5e-5);
         EXPECT_NEAR(BestPeriod(data, bls, frequencies), b.period, 1e-3 * b.period) << what;
-        EXPECT_NEAR(BestPeriod(data, Spec("pdm:20"), frequencies), b.period, 1e-3 * b.period) << what;
+        EXPECT_NEAR(BestPeriod(data, ChoiceOf("pdm:20"), frequencies), b.period, 1e-3 * b.period) << what;
         // Bins as wide as the eclipses blur them more than folding at half
         // the period, which lays the secondary eclipse over the primary;
         // the even and odd cycles there differ as no random split of the
         // cycles does, and those at the period itself do not.
-        EXPECT_NEAR(BestPeriod(data, Spec("pdm:10"), frequencies), b.period / 2, 1e-3 * b.period) << what;
+        EXPECT_NEAR(BestPeriod(data, ChoiceOf("pdm:10"), frequencies), b.period / 2, 1e-3 * b.period) << what;
         EXPECT_EQ(PdmAlternateCycles(data, 2 / b.period, 10, 199, 1).probability, 1.0 / 200) << what;
         EXPECT_GT(PdmAlternateCycles(data, 1 / b.period, 10, 199, 1).probability, 0.05) << what;
-        EXPECT_NEAR(BestPeriod(data, Spec("dcdft"), frequencies), b.period / 2, 1e-3 * b.period) << what;
+        EXPECT_NEAR(BestPeriod(data, ChoiceOf("dcdft"), frequencies), b.period / 2, 1e-3 * b.period) << what;
         // The box lies on the primary eclipse: its middle within a tenth
         // of the eclipse's width of a primary minimum, near the middle of
         // the data, and about as deep as the eclipse's mean depth.
@@ -98,14 +98,30 @@ TEST(MethodSearch, EclipsingBinariesAtTheirPeriodWhereOneSineFindsHalf)
     }
 }
 
-TEST(MethodSearch, DeltaCepheiAtItsPeriodWithTheShapeOfAClassicalCepheid)
+// Real Cepheids, delta Cep from observers' estimates and eta Aql from a
+// survey's saturated photometry: the multi-harmonic methods find their
+// period, not a harmonic of it.
+TEST(MethodSearch, CepheidsAtTheirPeriod)
 {
-    const Observations obs = DeltaCepheiTable();
-    ASSERT_EQ(obs.t.size(), 4254u);
-    const MethodData data = Prepared(obs);
-    const std::vector<double> frequencies = FrequencyGrid(1.5, 12, 2.5e-4);
-    for (const char *name : {"harmonics:3", "aov:3"})
-        EXPECT_NEAR(BestPeriod(data, Spec(name), frequencies), 5.366, 0.01) << name;
+    struct CepheidCase {
+        const char *star;
+        Observations obs;
+        std::size_t observations;
+        double longestPeriod, step, period;
+    } cepheids[] = {{"delta Cep", DeltaCepheiTable(), 4254, 12, 2.5e-4, 5.366},
+                    {"eta Aql", EtaAquilaeSurveyRows(), 299, 20, 1e-4, 7.177}};
+    for (const CepheidCase &c : cepheids) {
+        ASSERT_EQ(c.obs.t.size(), c.observations) << c.star;
+        const MethodData data = Prepared(c.obs);
+        const std::vector<double> frequencies = FrequencyGrid(1.5, c.longestPeriod, c.step);
+        for (const char *name : {"harmonics:3", "aov:3"})
+            EXPECT_NEAR(BestPeriod(data, ChoiceOf(name), frequencies), c.period, 0.01) << c.star << " " << name;
+    }
+}
+
+TEST(MethodSearch, DeltaCepheiHasTheShapeOfAClassicalCepheid)
+{
+    const MethodData data = Prepared(DeltaCepheiTable());
     HarmonicFit fit;
     ASSERT_EQ(FitHarmonics(data, 1 / 5.366, 3, fit), MethodOk);
     const LightCurveShape shape = DescribeLightCurve(fit, 53500);
@@ -124,24 +140,12 @@ TEST(MethodSearch, DeltaCepheiAtItsPeriodWithTheShapeOfAClassicalCepheid)
     EXPECT_LT(shape.fullAmplitude, 1.0);
 }
 
-// A real survey's saturated photometry of a bright Cepheid: the
-// multi-harmonic methods find its period, not a harmonic of it.
-TEST(MethodSearch, EtaAquilaeAtItsPeriod)
+std::vector<MethodChoice> EveryChoice()
 {
-    const Observations obs = EtaAquilaeSurveyRows();
-    ASSERT_EQ(obs.t.size(), 299u);
-    const MethodData data = Prepared(obs);
-    const std::vector<double> frequencies = FrequencyGrid(1.5, 20, 1e-4);
-    for (const char *name : {"harmonics:3", "aov:3"})
-        EXPECT_NEAR(BestPeriod(data, Spec(name), frequencies), 7.177, 0.01) << name;
-}
-
-std::vector<MethodChoice> EverySpec()
-{
-    std::vector<MethodChoice> specs;
+    std::vector<MethodChoice> choices;
     for (const char *name : {"dcdft", "harmonics:1", "harmonics:4", "aov:1", "aov:3", "pdm:7", "pdm:10", "bls"})
-        specs.push_back(Spec(name));
-    return specs;
+        choices.push_back(ChoiceOf(name));
+    return choices;
 }
 
 TEST(MethodSearch, GridValuesDoNotDependOnTheThreads)
@@ -149,7 +153,7 @@ TEST(MethodSearch, GridValuesDoNotDependOnTheThreads)
     const Observations obs = Pulsator(8, 0.732, true);
     const MethodData data = Prepared(obs);
     const std::vector<double> frequencies = FrequencyGrid(0.3, 10, 3e-3);
-    for (const MethodChoice &choice : EverySpec()) {
+    for (const MethodChoice &choice : EveryChoice()) {
         std::vector<double> one(frequencies.size());
         ASSERT_EQ(EvaluateGrid(data, choice, frequencies.data(), static_cast<long>(frequencies.size()), 1, one.data()),
                   MethodOk);
@@ -199,7 +203,7 @@ TEST(MethodSearch, WeightsScaleShiftAndOrder)
                     {"scaled weights", whole, Prepared(scaled)},
                     {"shifted magnitudes", whole, Prepared(shifted)},
                     {"shuffled", whole, Prepared(shuffled)}};
-    for (const MethodChoice &choice : EverySpec()) {
+    for (const MethodChoice &choice : EveryChoice()) {
         for (double f : {0.1237, 1 / 1.913, 0.8811, 2.302}) {
             for (const auto &v : variants) {
                 const double expected = MethodStatistic(v.reference, choice, f);
